@@ -1,0 +1,55 @@
+#include "base/log.h"
+
+#include <cstdio>
+#include <mutex>
+
+namespace logging {
+namespace {
+
+class StandardStreams final : public Destination {
+ public:
+  void Write(Stream stream, std::string_view text) override {
+    // C stdio rather than iostreams: a console opened later re-binds stdout and stderr, and
+    // these calls follow it.
+    std::FILE* file = stream == Stream::kOut ? stdout : stderr;
+    std::fwrite(text.data(), 1, text.size(), file);
+    std::fflush(file);
+  }
+};
+
+std::mutex& Lock() {
+  static std::mutex lock;
+  return lock;
+}
+
+StandardStreams& DefaultDestination() {
+  static StandardStreams destination;
+  return destination;
+}
+
+Destination* current = nullptr;
+
+Destination& Current() { return current != nullptr ? *current : DefaultDestination(); }
+
+}  // namespace
+
+void WriteLine(Stream stream, std::string_view text) {
+  std::lock_guard<std::mutex> hold(Lock());
+  Destination& destination = Current();
+  destination.Write(stream, text);
+  destination.Write(stream, "\n");
+}
+
+void Write(Stream stream, std::string_view text) {
+  std::lock_guard<std::mutex> hold(Lock());
+  Current().Write(stream, text);
+}
+
+Destination* SetDestination(Destination* destination) {
+  std::lock_guard<std::mutex> hold(Lock());
+  Destination* previous = current;
+  current = destination;
+  return previous;
+}
+
+}  // namespace logging
