@@ -30,7 +30,7 @@ def shield_half_width(y, top=0.06, tip=0.95, half=0.40):
         return None
     if y <= shoulder:
         return half
-    # The lower part narrows along a quarter ellipse down to the tip.
+    # The lower half narrows along a quarter ellipse down to the tip.
     t = (y - shoulder) / (tip - shoulder)
     return half * math.sqrt(max(0.0, 1.0 - t * t))
 

@@ -46,35 +46,32 @@ struct RecordingEngine::State {
     return call;
   }
 
-  // `engine` when this fake gave it out and it has not ended; counts a misuse otherwise.
-  FlutterDesktopEngine* LiveEngine(FlutterDesktopEngineRef engine) {
-    for (const auto& known : engines) {
-      if (known.get() == engine && !known->ended) {
-        return known.get();
+  // The item that `handle` names, through `address`, when this fake gave it out and it has not
+  // ended; counts a misuse otherwise.
+  template <typename Owned, typename Address>
+  auto LiveItem(const std::vector<std::unique_ptr<Owned>>& items, const void* handle,
+                Address address) -> decltype(address(*items.front())) {
+    for (const auto& item : items) {
+      if (address(*item) == handle && !item->ended) {
+        return address(*item);
       }
     }
     ++misused_handles;
     return nullptr;
+  }
+
+  FlutterDesktopEngine* LiveEngine(FlutterDesktopEngineRef engine) {
+    return LiveItem(engines, engine, [](FlutterDesktopEngine& item) { return &item; });
   }
 
   FlutterDesktopViewController* LiveController(FlutterDesktopViewControllerRef controller) {
-    for (const auto& known : controllers) {
-      if (known.get() == controller && !known->ended) {
-        return known.get();
-      }
-    }
-    ++misused_handles;
-    return nullptr;
+    return LiveItem(controllers, controller,
+                    [](FlutterDesktopViewController& item) { return &item; });
   }
 
   FlutterDesktopView* LiveView(FlutterDesktopViewRef view) {
-    for (const auto& known : controllers) {
-      if (&known->view == view && !known->ended) {
-        return &known->view;
-      }
-    }
-    ++misused_handles;
-    return nullptr;
+    return LiveItem(controllers, view,
+                    [](FlutterDesktopViewController& item) { return &item.view; });
   }
 
   void EndController(FlutterDesktopViewController& controller) {

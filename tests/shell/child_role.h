@@ -6,7 +6,7 @@
 #include <chrono>
 #include <string>
 
-// A test program re-launches itself to play a part in a second process: a second instance of the
+// A test program re-launches itself to play a role in a second process: a second instance of the
 // program, a process with a given command line, a process without a console. Started with
 // "--child-role=<name>" as its first argument, it runs that role instead of its tests and exits
 // with the role's result.

@@ -25,7 +25,7 @@ struct IconImage {
 };
 
 struct VersionRecord {
-  // Most significant part first: 2, 5, 2, 111 for version 2.5.2.111.
+  // Most significant field first: 2, 5, 2, 111 for version 2.5.2.111.
   uint16_t file_version[4] = {};
   uint16_t product_version[4] = {};
   // Pairs of language and code page.

@@ -128,6 +128,12 @@ TEST_F(Win32WindowTest, RoutesTheWindowsMessagesToItsObject) {
   EXPECT_EQ(std::wstring(title), L"Renamed");
 }
 
+TEST_F(Win32WindowTest, WithoutANativeWindowTheClientAreaIsEmpty) {
+  RecordingWindow window;
+  const RECT area = window.ClientArea();
+  EXPECT_TRUE(SameRect(area, RECT{0, 0, 0, 0}));
+}
+
 TEST_F(Win32WindowTest, CreateFailsWhenTheCreateHookFails) {
   RecordingWindow window;
   window.on_create_result = false;
@@ -270,6 +276,10 @@ TEST_F(Win32WindowTest, DpiChangeAppliesTheSuggestedRectangleWithoutActivating) 
   EXPECT_TRUE(SameRect(WindowRect(handle), suggested));
   EXPECT_EQ(GetActiveWindow(), other.Get());
   EXPECT_TRUE(IsAbove(other.Get(), handle));
+
+  // A change without a suggested rectangle leaves the window where it is.
+  EXPECT_EQ(SendMessageW(handle, WM_DPICHANGED, MAKEWPARAM(96, 96), 0), 0);
+  EXPECT_TRUE(SameRect(WindowRect(handle), suggested));
 }
 
 class Win32WindowDestroyTest : public Win32WindowTest, public testing::WithParamInterface<bool> {};
