@@ -44,8 +44,14 @@ const std::vector<CommandSpec>& Specs() {
   return specs;
 }
 
-constexpr std::array<std::string_view, 7> kWindowFields = {
-    "visible", "foreground", "minimized", "x", "y", "width", "height"};
+// In the order of the transcript's window lines.
+constexpr std::array<std::string_view, 7> kWindowFields = {"visible", "foreground", "x",        "y",
+                                                           "width",   "height",     "minimized"};
+
+size_t WindowFieldIndex(std::string_view name) {
+  return static_cast<size_t>(std::find(kWindowFields.begin(), kWindowFields.end(), name) -
+                             kWindowFields.begin());
+}
 
 // Collects the faults of one line; the first one is the line's error.
 class LineReader {
@@ -132,7 +138,7 @@ void ReadWindowExpectation(LineReader& reader, Command* command) {
     return;
   }
   for (const auto& [key, value] : expect->items()) {
-    if (std::find(kWindowFields.begin(), kWindowFields.end(), key) == kWindowFields.end()) {
+    if (WindowFieldIndex(key) == kWindowFields.size()) {
       reader.Fail("unknown window field \"" + key + "\"");
       return;
     }
@@ -145,6 +151,10 @@ void ReadWindowExpectation(LineReader& reader, Command* command) {
       return;
     }
   }
+  std::sort(command->window_fields.begin(), command->window_fields.end(),
+            [](const auto& left, const auto& right) {
+              return WindowFieldIndex(left.first) < WindowFieldIndex(right.first);
+            });
 }
 
 std::optional<Command> ReadCommand(const json& object, int line, std::string* error) {

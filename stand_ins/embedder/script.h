@@ -51,8 +51,9 @@ struct Command {
   nlohmann::json arguments;  // null: the call carries no arguments
   bool wait = true;          // wait for the reply before the next command
   ReplyCheck reply;
-  nlohmann::json event;                                        // the expected event value
-  std::vector<std::pair<std::string, int64_t>> window_fields;  // expected, in script order
+  nlohmann::json event;  // the expected event value
+  // Expected, in the order of the transcript's window lines.
+  std::vector<std::pair<std::string, int64_t>> window_fields;
   int64_t timeout_ms = 0;
   int64_t sleep_ms = 0;
   std::string path;
