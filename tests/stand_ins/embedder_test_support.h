@@ -38,28 +38,6 @@ struct TestEngine {
   FlutterDesktopEngineRef engine = nullptr;
 };
 
-// A top-level window in the manner of the program's: created hidden, hiding on a close request,
-// hosting a view that fills its client area, and ending the view controller when destroyed.
-class HostWindow {
- public:
-  HostWindow(int x, int y, int width, int height);
-  ~HostWindow();
-
-  HostWindow(const HostWindow&) = delete;
-  HostWindow& operator=(const HostWindow&) = delete;
-
-  HWND hwnd() const { return hwnd_; }
-  // Creates the view controller for `engine` at the client size and puts the view inside.
-  FlutterDesktopViewControllerRef Host(FlutterDesktopEngineRef engine);
-  FlutterDesktopViewControllerRef controller() const { return controller_; }
-
- private:
-  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
-
-  HWND hwnd_ = nullptr;
-  FlutterDesktopViewControllerRef controller_ = nullptr;
-};
-
 }  // namespace testing_support
 
 #endif  // QUORVANTA_TESTS_STAND_INS_EMBEDDER_TEST_SUPPORT_H_

@@ -10,6 +10,7 @@
 #include "channels/standard_method_codec.h"
 #include "shell/embedder/embedder_api.h"
 #include "tests/stand_ins/embedder_test_support.h"
+#include "tests/stand_ins/host_window.h"
 #include "tests/stand_ins/png_reader.h"
 
 namespace {
