@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <mutex>
+#include <string>
 
 namespace logging {
 namespace {
@@ -34,10 +35,14 @@ Destination& Current() { return current != nullptr ? *current : DefaultDestinati
 }  // namespace
 
 void WriteLine(Stream stream, std::string_view text) {
+  // One write per line: modules that share the C runtime's streams but not this lock (the
+  // embedder library) then never split each other's lines.
+  std::string line;
+  line.reserve(text.size() + 1);
+  line.append(text);
+  line.push_back('\n');
   std::lock_guard<std::mutex> hold(Lock());
-  Destination& destination = Current();
-  destination.Write(stream, text);
-  destination.Write(stream, "\n");
+  Current().Write(stream, line);
 }
 
 void Write(Stream stream, std::string_view text) {

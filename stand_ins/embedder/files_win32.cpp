@@ -1,0 +1,56 @@
+#include "stand_ins/embedder/files.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "stand_ins/embedder/text_win32.h"
+
+namespace stand_in {
+namespace {
+
+Transcript::FileOwner Open(const std::string& path, const wchar_t* mode) {
+  return Transcript::FileOwner(_wfopen(Utf8ToWide(path).c_str(), mode), &std::fclose);
+}
+
+}  // namespace
+
+bool ReadWholeFile(const std::string& path, std::string* contents) {
+  Transcript::FileOwner file = Open(path, L"rb");
+  if (!file) return false;
+  contents->clear();
+  char buffer[4096];
+  size_t count = 0;
+  while ((count = std::fread(buffer, 1, sizeof(buffer), file.get())) > 0) {
+    contents->append(buffer, count);
+  }
+  return std::ferror(file.get()) == 0;
+}
+
+bool WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes,
+                    std::string* error) {
+  const std::filesystem::path target(Utf8ToWide(path));
+  std::error_code failure;
+  if (target.has_parent_path()) {
+    std::filesystem::create_directories(target.parent_path(), failure);
+    if (failure) {
+      *error = "cannot create its folder: " + failure.message();
+      return false;
+    }
+  }
+  Transcript::FileOwner file = Open(path, L"wb");
+  if (!file) {
+    *error = "cannot create the file";
+    return false;
+  }
+  if (std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size() ||
+      std::fflush(file.get()) != 0) {
+    *error = "cannot write the file";
+    return false;
+  }
+  return true;
+}
+
+Transcript::FileOwner CreateTextFile(const std::string& path) { return Open(path, L"wb"); }
+
+}  // namespace stand_in

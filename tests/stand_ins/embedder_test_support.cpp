@@ -1,0 +1,87 @@
+#include "tests/stand_ins/embedder_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+namespace testing_support {
+bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  }
+  return true;
+}
+
+void PumpFor(std::chrono::milliseconds duration) {
+  PumpUntil([] { return false; }, duration);
+}
+
+std::string TestFolder() {
+  const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
+  const std::string folder =
+      std::string("test_output/") + test->test_suite_name() + "." + test->name() + "/";
+  // Emptied once per test, on first use.
+  static std::string emptied;
+  if (emptied != folder) {
+    std::filesystem::remove_all(folder);
+    emptied = folder;
+  }
+  std::filesystem::create_directories(folder);
+  return folder;
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string ReadText(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream stream(text);
+  for (std::string line; std::getline(stream, line);) lines.push_back(line);
+  return lines;
+}
+
+TestEngine::TestEngine(const std::vector<std::string>& arguments, const wchar_t* assets_path)
+    : transcript_path(TestFolder() + "transcript.txt") {
+  std::vector<std::string> all = {"--ui-transcript=" + transcript_path};
+  all.insert(all.end(), arguments.begin(), arguments.end());
+  std::vector<const char*> argv;
+  for (const std::string& argument : all) argv.push_back(argument.c_str());
+  FlutterDesktopEngineProperties properties{};
+  properties.assets_path = assets_path;
+  properties.icu_data_path = L"data\\icudtl.dat";
+  properties.aot_library_path = L"data\\app.so";
+  properties.dart_entrypoint = "";
+  properties.dart_entrypoint_argc = static_cast<int>(argv.size());
+  properties.dart_entrypoint_argv = argv.data();
+  engine = FlutterDesktopEngineCreate(&properties);
+}
+
+std::vector<std::string> TestEngine::Transcript() const { return Lines(ReadText(transcript_path)); }
+
+bool TestEngine::WaitForLine(const std::string& line, std::chrono::milliseconds timeout) const {
+  return PumpUntil(
+      [&] {
+        const std::vector<std::string> lines = Transcript();
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
+      },
+      timeout);
+}
+
+}  // namespace testing_support

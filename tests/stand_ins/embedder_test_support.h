@@ -1,0 +1,43 @@
+#ifndef QUORVANTA_TESTS_STAND_INS_EMBEDDER_TEST_SUPPORT_H_
+#define QUORVANTA_TESTS_STAND_INS_EMBEDDER_TEST_SUPPORT_H_
+
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "shell/embedder/embedder_api.h"
+
+namespace testing_support {
+
+// Runs this thread's window messages until `done` holds or the time-out passes; returns `done`.
+bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
+void PumpFor(std::chrono::milliseconds duration);
+
+// The running test's own folder, relative to the current directory, with a trailing slash;
+// emptied on the test's first call.
+std::string TestFolder();
+void WriteText(const std::string& path, const std::string& text);
+std::string ReadText(const std::string& path);
+std::vector<std::string> Lines(const std::string& text);
+
+// An engine created as the program creates it, its transcript copied to a file in the test's
+// folder. `arguments` come after the transcript argument.
+struct TestEngine {
+  explicit TestEngine(const std::vector<std::string>& arguments = {},
+                      const wchar_t* assets_path = L"data\\flutter_assets");
+
+  std::vector<std::string> Transcript() const;
+  // Pumps messages until the transcript has `line`.
+  bool WaitForLine(const std::string& line,
+                   std::chrono::milliseconds timeout = std::chrono::seconds(20)) const;
+
+  std::string transcript_path;
+  FlutterDesktopEngineRef engine = nullptr;
+};
+
+}  // namespace testing_support
+
+#endif  // QUORVANTA_TESTS_STAND_INS_EMBEDDER_TEST_SUPPORT_H_
