@@ -2,6 +2,8 @@
 // then re-encodes whatever decoded and checks that the encoding is stable: decoding it again
 // reads exactly its bytes without a diagnostic and encodes to the same bytes.
 
+#include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -39,6 +41,39 @@ void Check(bool condition, const char* what) {
   std::abort();
 }
 
+bool HoldsNaN(const EncodableValue& value) {
+  auto any_nan = [](const auto& numbers) {
+    return std::any_of(numbers.begin(), numbers.end(), [](auto x) { return std::isnan(x); });
+  };
+  if (const auto* number = std::get_if<double>(&value)) return std::isnan(*number);
+  if (const auto* numbers = std::get_if<std::vector<double>>(&value)) return any_nan(*numbers);
+  if (const auto* numbers = std::get_if<std::vector<float>>(&value)) return any_nan(*numbers);
+  if (const auto* list = std::get_if<flutter::EncodableList>(&value)) {
+    return std::any_of(list->begin(), list->end(), HoldsNaN);
+  }
+  if (const auto* map = std::get_if<flutter::EncodableMap>(&value)) {
+    return std::any_of(map->begin(), map->end(), [](const auto& entry) {
+      return HoldsNaN(entry.first) || HoldsNaN(entry.second);
+    });
+  }
+  return false;
+}
+
+// NaN is neither less nor greater than any double, so map keys holding one are not strictly
+// ordered: which of them a map keeps depends on the order the entries arrive in, and re-encoding
+// such a map may legitimately give other bytes.
+bool HasNaNKey(const EncodableValue& value) {
+  if (const auto* list = std::get_if<flutter::EncodableList>(&value)) {
+    return std::any_of(list->begin(), list->end(), HasNaNKey);
+  }
+  if (const auto* map = std::get_if<flutter::EncodableMap>(&value)) {
+    return std::any_of(map->begin(), map->end(), [](const auto& entry) {
+      return HoldsNaN(entry.first) || HasNaNKey(entry.second);
+    });
+  }
+  return false;
+}
+
 std::vector<uint8_t> EncodeValue(const EncodableValue& value) {
   std::vector<uint8_t> bytes;
   flutter::ByteBufferStreamWriter writer(&bytes);
@@ -56,7 +91,8 @@ void CheckValue(const uint8_t* data, size_t size) {
   EncodableValue decoded = flutter::StandardCodecSerializer::GetInstance().ReadValue(&again);
   Check(line_counter.lines == lines_before, "re-decoding an encoded value logged a diagnostic");
   Check(again.BytesRemaining() == 0, "re-decoding an encoded value left bytes unread");
-  Check(EncodeValue(decoded) == encoded, "a re-decoded value encodes to other bytes");
+  Check(HasNaNKey(value) || EncodeValue(decoded) == encoded,
+        "a re-decoded value encodes to other bytes");
 }
 
 void CheckMethodCall(const uint8_t* data, size_t size) {
@@ -72,7 +108,8 @@ void CheckMethodCall(const uint8_t* data, size_t size) {
   Check(line_counter.lines == lines_before, "re-decoding an encoded call logged a diagnostic");
   Check(decoded != nullptr && decoded->MethodName() == call->MethodName(),
         "a re-decoded call lost its name");
-  Check(*codec.EncodeMethodCall(*decoded) == *encoded, "a re-decoded call encodes to other bytes");
+  Check(HasNaNKey(*call->Arguments()) || *codec.EncodeMethodCall(*decoded) == *encoded,
+        "a re-decoded call encodes to other bytes");
 }
 
 // Keeps the one answer a decoded envelope gives, so that it can be encoded again.
@@ -80,17 +117,20 @@ class AnswerRecorder final : public flutter::MethodResult<> {
  public:
   void Success(const EncodableValue* result) override {
     ++answers;
+    nan_key = result != nullptr && HasNaNKey(*result);
     encoded = flutter::StandardMethodCodec::GetInstance().EncodeSuccessEnvelope(result);
   }
   void Error(const std::string& code, const std::string& message,
              const EncodableValue* details) override {
     ++answers;
+    nan_key = details != nullptr && HasNaNKey(*details);
     encoded =
         flutter::StandardMethodCodec::GetInstance().EncodeErrorEnvelope(code, message, details);
   }
   void NotImplemented() override { ++answers; }
 
   int answers = 0;
+  bool nan_key = false;
   std::unique_ptr<std::vector<uint8_t>> encoded;
 };
 
@@ -107,7 +147,7 @@ void CheckResponse(const uint8_t* data, size_t size) {
   Check(codec.DecodeResponseEnvelope(first.encoded->data(), first.encoded->size(), &second),
         "a re-encoded response was not understood");
   Check(line_counter.lines == lines_before, "re-decoding an encoded response logged a diagnostic");
-  Check(second.answers == 1 && *second.encoded == *first.encoded,
+  Check(second.answers == 1 && (first.nan_key || *second.encoded == *first.encoded),
         "a re-decoded response encodes to other bytes");
 }
 

@@ -196,6 +196,15 @@ struct TruncatedCase {
   size_t unread;
 };
 
+void ExpectDecodes(const TruncatedCase& test) {
+  SCOPED_TRACE(test.name);
+  testing_support::LogCapture log;
+  codec_test::Decoded decoded = Decode(Hex(test.bytes));
+  EXPECT_EQ(decoded.value, test.value);
+  EXPECT_EQ(decoded.unread, test.unread);
+  EXPECT_EQ(log.Err(), Lines(kInvalidRead, test.invalid_reads));
+}
+
 // Reads past the end yield zeros, one line per failed read, and do not move the position.
 TEST(StandardCodecBadInput, TruncatedMessagesDecodeWithZerosAndOneLinePerFailedRead) {
   const TruncatedCase cases[] = {
@@ -214,14 +223,7 @@ TEST(StandardCodecBadInput, TruncatedMessagesDecodeWithZerosAndOneLinePerFailedR
       {"map cut short keeps what was read", "0D 02 07016B 0301000000",
        EncodableValue(EncodableMap{{"k", int32_t{1}}}), 1, 0},
   };
-  for (const TruncatedCase& test : cases) {
-    SCOPED_TRACE(test.name);
-    testing_support::LogCapture log;
-    codec_test::Decoded decoded = Decode(Hex(test.bytes));
-    EXPECT_EQ(decoded.value, test.value);
-    EXPECT_EQ(decoded.unread, test.unread);
-    EXPECT_EQ(log.Err(), Lines(kInvalidRead, test.invalid_reads));
-  }
+  for (const TruncatedCase& test : cases) ExpectDecodes(test);
 }
 
 TEST(StandardCodecBadInput, DuplicateMapKeyKeepsTheValueThatCameFirst) {
@@ -229,6 +231,19 @@ TEST(StandardCodecBadInput, DuplicateMapKeyKeepsTheValueThatCameFirst) {
   EXPECT_EQ(Decode(Hex("0D 02 07016B 0301000000 07016B 0302000000")).value,
             EncodableValue(EncodableMap{{"k", int32_t{1}}}));
   EXPECT_EQ(log.Err(), "");
+}
+
+// NaN is neither less nor greater than any double, so it collides with whichever double key came
+// first: the map keeps the first entry, in message order.
+TEST(StandardCodecBadInput, NaNKeyCollidesWithTheDoubleKeyBeforeIt) {
+  const char* nan_then_one =
+      "0D 02 06 0000000000 000000000000F87F 00 06 000000000000 000000000000F03F 00";
+  const char* one_then_nan =
+      "0D 02 06 0000000000 000000000000F03F 00 06 000000000000 000000000000F87F 00";
+  EncodableValue first = Decode(Hex(nan_then_one)).value;
+  ASSERT_EQ(std::get<EncodableMap>(first).size(), 1u);
+  EXPECT_TRUE(std::isnan(std::get<double>(std::get<EncodableMap>(first).begin()->first)));
+  EXPECT_EQ(Decode(Hex(one_then_nan)).value, EncodableValue(EncodableMap{{1.0, EncodableValue()}}));
 }
 
 TEST(StandardCodecBadInput, CustomValueIsWrittenAsNullWithTheTwoPartLine) {
@@ -258,14 +273,7 @@ TEST(StandardCodecDeclaredSizes, SizesBeyondTheMessageGiveEmptyValuesOfTheirType
       {"int32 list one byte short", "09 02 0000 01000000 020000",
        EncodableValue(std::vector<int32_t>{}), 1, 7},
   };
-  for (const TruncatedCase& test : cases) {
-    SCOPED_TRACE(test.name);
-    testing_support::LogCapture log;
-    codec_test::Decoded decoded = Decode(Hex(test.bytes));
-    EXPECT_EQ(decoded.value, test.value);
-    EXPECT_EQ(decoded.unread, test.unread);
-    EXPECT_EQ(log.Err(), Lines(kInvalidRead, test.invalid_reads));
-  }
+  for (const TruncatedCase& test : cases) ExpectDecodes(test);
 }
 
 TEST(StandardCodecDeclaredSizes, SizesThatExactlyFitDecodeInFull) {
