@@ -55,15 +55,6 @@ TEST(ByteBufferStreamReader, AlignmentCountsFromTheMessageStartAndMayPassTheEnd)
   EXPECT_EQ(log.Err(), Lines(kInvalidRead));
 }
 
-TEST(ByteBufferStreamReader, EmptyReadAtTheExactEndSucceeds) {
-  const std::vector<uint8_t> bytes = {1};
-  ByteBufferStreamReader reader(bytes.data(), bytes.size());
-  testing_support::LogCapture log;
-  reader.ReadByte();
-  reader.ReadBytes(nullptr, 0);
-  EXPECT_EQ(log.Err(), "");
-}
-
 TEST(ByteBufferStreamWriter, PadsWithZerosFromTheStartOfTheVector) {
   std::vector<uint8_t> bytes = {0xEE, 0xEE, 0xEE};
   ByteBufferStreamWriter writer(&bytes);

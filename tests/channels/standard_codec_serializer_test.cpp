@@ -156,20 +156,6 @@ TEST(StandardCodecSizes, WriteSizeKeepsTheLow32BitsOfHugeSizes) {
   EXPECT_THAT(bytes, ElementsAreArray(Hex("FF 05000000")));
 }
 
-TEST(StandardCodecSizes, ReadSizeReadsEachForm) {
-  const std::pair<const char*, size_t> cases[] = {{"FD", 253},
-                                                  {"FE FE00", 254},
-                                                  {"FE FFFF", 65535},
-                                                  {"FF 00000100", 65536},
-                                                  {"FF FFFFFFFF", 4294967295u}};
-  for (const auto& [hex, size] : cases) {
-    const std::vector<uint8_t> bytes = Hex(hex);
-    ByteBufferStreamReader reader(bytes.data(), bytes.size());
-    EXPECT_EQ(StandardCodecSerializer::GetInstance().ReadSize(&reader), size) << hex;
-    EXPECT_EQ(reader.BytesRemaining(), 0u);
-  }
-}
-
 TEST(StandardCodecBadInput, UnknownTypeIsNullWithItsNumberAndConsumesNothingMore) {
   for (int type : {15, 16, 127, 255}) {
     testing_support::LogCapture log;
