@@ -29,6 +29,10 @@ void ByteBufferStreamReader::ReadBytes(uint8_t* destination, size_t length) {
 }
 
 void ByteBufferStreamReader::ReadAlignment(uint8_t alignment) {
+  // An alignment of 0 asks for nothing, like 1, rather than a division by zero.
+  if (alignment == 0) {
+    return;
+  }
   uint64_t misalignment = position_ % alignment;
   if (misalignment != 0) {
     position_ += alignment - misalignment;
@@ -46,6 +50,9 @@ void ByteBufferStreamWriter::WriteBytes(const uint8_t* bytes, size_t length) {
 }
 
 void ByteBufferStreamWriter::WriteAlignment(uint8_t alignment) {
+  if (alignment == 0) {
+    return;
+  }
   size_t misalignment = buffer_->size() % alignment;
   if (misalignment == 0) {
     return;

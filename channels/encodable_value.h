@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -69,10 +70,13 @@ class EncodableValue : public internal::EncodableValueVariant {
     return *this;
   }
 
+  // Moves are noexcept so that growing an EncodableList moves its elements instead of copying
+  // them deeply. A held custom object is copied even on a move; should that copy run out of
+  // memory the process ends, as it would for any other allocation failure here.
   EncodableValue(const EncodableValue&) = default;
-  EncodableValue(EncodableValue&&) = default;
+  EncodableValue(EncodableValue&&) noexcept = default;
   EncodableValue& operator=(const EncodableValue&) = default;
-  EncodableValue& operator=(EncodableValue&&) = default;
+  EncodableValue& operator=(EncodableValue&&) noexcept = default;
 
   bool IsNull() const { return std::holds_alternative<std::monostate>(*this); }
 
@@ -85,6 +89,9 @@ class EncodableValue : public internal::EncodableValueVariant {
   // recursive constraints cannot be checked for a type that contains itself.
   friend std::partial_ordering operator<=>(const EncodableValue& a, const EncodableValue& b);
 };
+
+static_assert(std::is_nothrow_move_constructible_v<EncodableValue> &&
+              std::is_nothrow_move_assignable_v<EncodableValue>);
 
 }  // namespace flutter
 

@@ -32,15 +32,35 @@ enum TypeByte : uint8_t {
   kFloat32List = 14,
 };
 
-// Depth of the lists and maps being decoded on this thread.
-thread_local int nesting = 0;
+// The lists and maps being decoded on this thread: how deeply they nest, and how many list
+// elements may still be reserved before they are read. Every element of every list in a message
+// starts with its own type byte, so the bytes that remain when the outermost list or map begins
+// bound the sum of all its lists' counts; a message that claims more gets its lists grown as
+// their elements actually arrive, and never more memory reserved than its size allows.
+struct DecodeState {
+  int nesting = 0;
+  size_t reservable_elements = 0;
+};
+thread_local DecodeState decode_state;
 
 class NestingScope {
  public:
-  NestingScope() { ++nesting; }
-  ~NestingScope() { --nesting; }
+  explicit NestingScope(const ByteStreamReader& stream) {
+    if (decode_state.nesting == 0) {
+      decode_state.reservable_elements = stream.BytesRemaining();
+    }
+    ++decode_state.nesting;
+  }
+  ~NestingScope() { --decode_state.nesting; }
   NestingScope(const NestingScope&) = delete;
   NestingScope& operator=(const NestingScope&) = delete;
+
+  // How many elements a list that declares `count` may reserve now.
+  size_t ClaimReservation(size_t count, const ByteStreamReader& stream) {
+    size_t claimed = std::min({count, stream.BytesRemaining(), decode_state.reservable_elements});
+    decode_state.reservable_elements -= claimed;
+    return claimed;
+  }
 };
 
 template <typename Element>
@@ -220,16 +240,16 @@ EncodableValue StandardCodecSerializer::ReadValueOfType(uint8_t type,
   }
 
   size_t count = ReadSize(stream);
-  if (nesting >= kMaxNesting) {
+  if (decode_state.nesting >= kMaxNesting) {
     logging::Err("Nesting too deep in StandardCodecSerializer::ReadValueOfType");
     return EncodableValue();
   }
-  NestingScope scope;
-  // Every element takes at least one byte, so the message bounds what is reserved and read; a
-  // list or map that runs past the end keeps what was there.
+  NestingScope scope(*stream);
+  // Every element takes at least one byte, so the message bounds what is read; a list or map
+  // that runs past the end keeps what was there.
   if (type == kList) {
     EncodableList list;
-    list.reserve(std::min(count, stream->BytesRemaining()));
+    list.reserve(scope.ClaimReservation(count, *stream));
     for (size_t i = 0; i < count; ++i) {
       if (stream->BytesRemaining() == 0) {
         ReportInvalidRead();

@@ -16,7 +16,9 @@ namespace flutter {
 // Declared sizes are never trusted beyond the message: a string or typed list longer than the
 // bytes that remain decodes as an empty value of its type, a list or map stops at the end of the
 // message, and values nested deeper than kMaxNesting decode as null. Each case writes one line to
-// standard error. Messages whose sizes fit decode exactly as the format says.
+// standard error. The storage lists reserve before reading their elements never adds up to more
+// than one element per byte of the message. Messages whose sizes fit decode exactly as the format
+// says.
 class StandardCodecSerializer {
  public:
   static constexpr int kMaxNesting = 512;

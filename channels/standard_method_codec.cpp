@@ -20,14 +20,15 @@ const StandardMethodCodec& StandardMethodCodec::GetInstance(
     serializer = &StandardCodecSerializer::GetInstance();
   }
   // Never destroyed: channels hold plain pointers to these codecs until the process ends.
-  static auto* registry = new std::map<const StandardCodecSerializer*, StandardMethodCodec*>();
-  static std::mutex registry_lock;
-  std::lock_guard<std::mutex> hold(registry_lock);
-  auto [entry, inserted] = registry->try_emplace(serializer, nullptr);
-  if (inserted) {
-    entry->second = new StandardMethodCodec(serializer);
+  static auto* registry =
+      new std::map<const StandardCodecSerializer*, std::unique_ptr<StandardMethodCodec>>();
+  static auto* registry_lock = new std::mutex();
+  std::lock_guard<std::mutex> hold(*registry_lock);
+  std::unique_ptr<StandardMethodCodec>& codec = (*registry)[serializer];
+  if (codec == nullptr) {
+    codec.reset(new StandardMethodCodec(serializer));
   }
-  return *entry->second;
+  return *codec;
 }
 
 std::unique_ptr<MethodCall<EncodableValue>> StandardMethodCodec::DecodeMethodCallInternal(
