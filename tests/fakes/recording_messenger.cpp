@@ -1,6 +1,5 @@
 #include "tests/fakes/recording_messenger.h"
 
-#include <atomic>
 #include <cstdlib>
 #include <utility>
 
@@ -81,13 +80,11 @@ void RecordingMessenger::SetAvailable(bool available) {
 }
 
 void RecordingMessenger::SetLockReturnsNull(bool returns_null) {
-  std::lock_guard<std::mutex> hold(mutex_);
-  lock_returns_null_ = returns_null;
+  lock_returns_null_.store(returns_null);
 }
 
 void RecordingMessenger::SetAcceptSendsWithReply(bool accept) {
-  std::lock_guard<std::mutex> hold(mutex_);
-  accept_sends_with_reply_ = accept;
+  accept_sends_with_reply_.store(accept);
 }
 
 void RecordingMessenger::ShutDownEngine() {
@@ -117,10 +114,17 @@ const FlutterDesktopMessageResponseHandle* RecordingMessenger::Deliver(
       return nullptr;
     }
     std::tie(callback, user_data) = registration->second;
-    auto handle = std::make_unique<FlutterDesktopMessageResponseHandle>(
-        FlutterDesktopMessageResponseHandle{next_delivery_++});
-    response_handle = handle.get();
-    deliveries_[response_handle] = Delivery{std::move(handle), std::nullopt};
+    Deliveries::iterator delivery;
+    if (spare_deliveries_.empty()) {
+      auto handle = std::make_unique<FlutterDesktopMessageResponseHandle>();
+      const FlutterDesktopMessageResponseHandle* key = handle.get();
+      delivery = deliveries_.emplace(key, Delivery{std::move(handle), false, Response{}}).first;
+    } else {
+      delivery = deliveries_.insert(std::move(spare_deliveries_.back())).position;
+      spare_deliveries_.pop_back();
+    }
+    delivery->second.handle->delivery = next_delivery_++;
+    response_handle = delivery->first;
   }
   const FlutterDesktopMessage record{sizeof(FlutterDesktopMessage), channel.c_str(), message.data(),
                                      message.size(), response_handle};
@@ -132,7 +136,10 @@ std::optional<Response> RecordingMessenger::ResponseTo(
     const FlutterDesktopMessageResponseHandle* handle) const {
   std::lock_guard<std::mutex> hold(mutex_);
   auto delivery = deliveries_.find(handle);
-  return delivery == deliveries_.end() ? std::nullopt : delivery->second.response;
+  if (delivery == deliveries_.end() || !delivery->second.answered) {
+    return std::nullopt;
+  }
+  return delivery->second.response;
 }
 
 std::optional<Response> RecordingMessenger::WaitForResponse(
@@ -141,7 +148,7 @@ std::optional<Response> RecordingMessenger::WaitForResponse(
   std::optional<Response> response;
   responded_.wait_for(hold, timeout, [&] {
     auto delivery = deliveries_.find(handle);
-    if (delivery != deliveries_.end()) {
+    if (delivery != deliveries_.end() && delivery->second.answered) {
       response = delivery->second.response;
     }
     return response.has_value();
@@ -149,16 +156,18 @@ std::optional<Response> RecordingMessenger::WaitForResponse(
   return response;
 }
 
-std::optional<Response> RecordingMessenger::TakeResponse(
-    const FlutterDesktopMessageResponseHandle* handle) {
+bool RecordingMessenger::TakeResponse(const FlutterDesktopMessageResponseHandle* handle,
+                                      Response* response) {
   std::lock_guard<std::mutex> hold(mutex_);
   auto delivery = deliveries_.find(handle);
-  if (delivery == deliveries_.end()) {
-    return std::nullopt;
+  if (delivery == deliveries_.end() || !delivery->second.answered) {
+    return false;
   }
-  std::optional<Response> response = std::move(delivery->second.response);
-  deliveries_.erase(delivery);
-  return response;
+  std::swap(*response, delivery->second.response);
+  Deliveries::node_type node = deliveries_.extract(delivery);
+  node.mapped().answered = false;
+  spare_deliveries_.push_back(std::move(node));
+  return true;
 }
 
 std::optional<std::pair<FlutterDesktopMessageCallback, void*>> RecordingMessenger::Registration(
@@ -215,9 +224,10 @@ size_t RecordingMessenger::CountOf(MessengerFunction function) const {
   return count;
 }
 
-std::vector<MessengerCall> RecordingMessenger::TakeCalls() {
+void RecordingMessenger::MoveCallsInto(std::vector<MessengerCall>* calls) {
+  calls->clear();
   std::lock_guard<std::mutex> hold(mutex_);
-  return std::exchange(calls_, {});
+  calls_.swap(*calls);
 }
 
 std::vector<std::string> RecordingMessenger::Violations() const {
@@ -232,10 +242,11 @@ int RecordingMessenger::OutstandingReferences() const {
 
 int RecordingMessenger::LiveMessengers() { return live_messengers.load(); }
 
-void RecordingMessenger::Record(MessengerCall call) {
+std::unique_lock<std::mutex> RecordingMessenger::Record(MessengerCall&& call) {
   call.thread = std::this_thread::get_id();
-  std::lock_guard<std::mutex> hold(mutex_);
+  std::unique_lock<std::mutex> hold(mutex_);
   calls_.push_back(std::move(call));
+  return hold;
 }
 
 void RecordingMessenger::AddViolation(std::string what) {
@@ -243,15 +254,14 @@ void RecordingMessenger::AddViolation(std::string what) {
   violations_.push_back(std::move(what));
 }
 
-bool RecordingMessenger::OnSend(const MessengerCall& call) {
-  Record(call);
+bool RecordingMessenger::OnSend(MessengerCall&& call) {
+  Record(std::move(call));
   return true;
 }
 
-bool RecordingMessenger::OnSendWithReply(MessengerCall call) {
+bool RecordingMessenger::OnSendWithReply(MessengerCall&& call) {
   const PendingSend pending{call.reply, call.user_data};
-  Record(std::move(call));
-  std::lock_guard<std::mutex> hold(mutex_);
+  auto hold = Record(std::move(call));
   if (!accept_sends_with_reply_) {
     return false;
   }
@@ -259,56 +269,54 @@ bool RecordingMessenger::OnSendWithReply(MessengerCall call) {
   return true;
 }
 
-void RecordingMessenger::OnSetCallback(const MessengerCall& call) {
-  Record(call);
-  std::lock_guard<std::mutex> hold(mutex_);
-  if (call.callback == nullptr) {
-    callbacks_.erase(call.channel);
+void RecordingMessenger::OnSetCallback(MessengerCall&& call) {
+  const std::string channel = call.channel;
+  const std::pair<FlutterDesktopMessageCallback, void*> registration{call.callback, call.user_data};
+  auto hold = Record(std::move(call));
+  if (registration.first == nullptr) {
+    callbacks_.erase(channel);
   } else {
-    callbacks_[call.channel] = {call.callback, call.user_data};
+    callbacks_[channel] = registration;
   }
 }
 
-void RecordingMessenger::OnSendResponse(MessengerCall call) {
+void RecordingMessenger::OnSendResponse(MessengerCall&& call) {
   FlutterDesktopMessengerRef messenger = call.messenger;
-  bool lock_returns_null;
-  {
-    std::lock_guard<std::mutex> hold(mutex_);
-    lock_returns_null = lock_returns_null_;
-  }
-  if (!lock_returns_null && messenger->lock_owner.load() != std::this_thread::get_id()) {
-    AddViolation("response sent without holding the messenger lock");
-  }
-  if (!messenger->available) {
-    AddViolation("response sent while the engine is unavailable");
-  }
+  const bool unlocked =
+      !lock_returns_null_ && messenger->lock_owner.load() != std::this_thread::get_id();
+  const bool unavailable = !messenger->available;
   const FlutterDesktopMessageResponseHandle* handle = call.response_handle;
-  Response response{call.bytes, call.null_data};
-  Record(std::move(call));
-  std::lock_guard<std::mutex> hold(mutex_);
+  auto hold = Record(std::move(call));
+  const MessengerCall& recorded = calls_.back();
+  if (unlocked) {
+    violations_.push_back("response sent without holding the messenger lock");
+  }
+  if (unavailable) {
+    violations_.push_back("response sent while the engine is unavailable");
+  }
   auto delivery = deliveries_.find(handle);
   if (delivery == deliveries_.end()) {
     violations_.push_back("response to an unknown message");
-  } else if (delivery->second.response.has_value()) {
+  } else if (delivery->second.answered) {
     violations_.push_back("second response to one message");
   } else {
-    delivery->second.response = std::move(response);
+    delivery->second.answered = true;
+    delivery->second.response.bytes.assign(recorded.bytes.begin(), recorded.bytes.end());
+    delivery->second.response.null_data = recorded.null_data;
     responded_.notify_all();
   }
 }
 
 FlutterDesktopMessengerRef RecordingMessenger::OnAddRef(FlutterDesktopMessengerRef messenger) {
-  Record(MakeCall(MessengerFunction::kAddRef, messenger));
+  auto hold = Record(MakeCall(MessengerFunction::kAddRef, messenger));
   messenger->references.fetch_add(1);
-  std::lock_guard<std::mutex> hold(mutex_);
   ++outstanding_references_;
   return messenger;
 }
 
 void RecordingMessenger::OnRelease(FlutterDesktopMessengerRef messenger) {
-  Record(MakeCall(MessengerFunction::kRelease, messenger));
   {
-    std::lock_guard<std::mutex> hold(mutex_);
+    auto hold = Record(MakeCall(MessengerFunction::kRelease, messenger));
     if (messenger == nullptr || outstanding_references_ == 0) {
       violations_.push_back("release without a matching add-ref");
       return;
@@ -320,11 +328,8 @@ void RecordingMessenger::OnRelease(FlutterDesktopMessengerRef messenger) {
 
 FlutterDesktopMessengerRef RecordingMessenger::OnLock(FlutterDesktopMessengerRef messenger) {
   Record(MakeCall(MessengerFunction::kLock, messenger));
-  {
-    std::lock_guard<std::mutex> hold(mutex_);
-    if (lock_returns_null_) {
-      return nullptr;
-    }
+  if (lock_returns_null_) {
+    return nullptr;
   }
   if (messenger->lock_owner.load() == std::this_thread::get_id()) {
     // Locking again would deadlock the test instead of failing it.
@@ -392,7 +397,7 @@ void FlutterDesktopMessengerSetCallback(FlutterDesktopMessengerRef messenger, co
   MessengerCall call = MakeCall(MessengerFunction::kSetCallback, messenger, channel);
   call.callback = callback;
   call.user_data = user_data;
-  Current().OnSetCallback(call);
+  Current().OnSetCallback(std::move(call));
 }
 
 FlutterDesktopMessengerRef FlutterDesktopMessengerAddRef(FlutterDesktopMessengerRef messenger) {

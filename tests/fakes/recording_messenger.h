@@ -1,6 +1,7 @@
 #ifndef QUORVANTA_TESTS_FAKES_RECORDING_MESSENGER_H_
 #define QUORVANTA_TESTS_FAKES_RECORDING_MESSENGER_H_
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -94,8 +95,10 @@ class RecordingMessenger {
   std::optional<Response> ResponseTo(const FlutterDesktopMessageResponseHandle* handle) const;
   std::optional<Response> WaitForResponse(const FlutterDesktopMessageResponseHandle* handle,
                                           std::chrono::milliseconds timeout) const;
-  // Like ResponseTo, and forgets the message, so that long runs do not grow.
-  std::optional<Response> TakeResponse(const FlutterDesktopMessageResponseHandle* handle);
+  // Moves the response to a delivered message into `*response` and forgets the message. The
+  // storage `*response` had is kept for later responses, so that long runs neither grow nor
+  // reallocate. False, with nothing changed, when no response has come.
+  bool TakeResponse(const FlutterDesktopMessageResponseHandle* handle, Response* response);
 
   // The callback and user data registered for `channel`, if any.
   std::optional<std::pair<FlutterDesktopMessageCallback, void*>> Registration(
@@ -108,8 +111,9 @@ class RecordingMessenger {
   std::vector<MessengerCall> Calls() const;
   std::vector<MessengerCall> CallsTo(MessengerFunction function) const;
   size_t CountOf(MessengerFunction function) const;
-  // Returns the calls so far and forgets them.
-  std::vector<MessengerCall> TakeCalls();
+  // Hands the calls so far over in `*calls` and forgets them; the storage `*calls` had is kept
+  // for the next calls, so that a long run neither grows nor reallocates.
+  void MoveCallsInto(std::vector<MessengerCall>* calls);
 
   std::vector<std::string> Violations() const;
   // Add-refs not yet released.
@@ -118,10 +122,10 @@ class RecordingMessenger {
   static int LiveMessengers();
 
   // Entry points of the C functions.
-  bool OnSend(const MessengerCall& call);
-  bool OnSendWithReply(MessengerCall call);
-  void OnSetCallback(const MessengerCall& call);
-  void OnSendResponse(MessengerCall call);
+  bool OnSend(MessengerCall&& call);
+  bool OnSendWithReply(MessengerCall&& call);
+  void OnSetCallback(MessengerCall&& call);
+  void OnSendResponse(MessengerCall&& call);
   FlutterDesktopMessengerRef OnAddRef(FlutterDesktopMessengerRef messenger);
   void OnRelease(FlutterDesktopMessengerRef messenger);
   FlutterDesktopMessengerRef OnLock(FlutterDesktopMessengerRef messenger);
@@ -135,14 +139,19 @@ class RecordingMessenger {
   };
   struct Delivery {
     std::unique_ptr<FlutterDesktopMessageResponseHandle> handle;
-    std::optional<Response> response;
+    bool answered = false;
+    Response response;
   };
 
-  void Record(MessengerCall call);
+  using Deliveries = std::map<const FlutterDesktopMessageResponseHandle*, Delivery>;
+
+  std::unique_lock<std::mutex> Record(MessengerCall&& call);
   void AddViolation(std::string what);
 
   FlutterDesktopMessengerRef handle_;
   bool engine_running_ = true;
+  std::atomic<bool> lock_returns_null_{false};
+  std::atomic<bool> accept_sends_with_reply_{true};
 
   mutable std::mutex mutex_;
   mutable std::condition_variable responded_;
@@ -150,11 +159,11 @@ class RecordingMessenger {
   std::vector<std::string> violations_;
   std::map<std::string, std::pair<FlutterDesktopMessageCallback, void*>> callbacks_;
   std::vector<PendingSend> pending_sends_;
-  std::map<const FlutterDesktopMessageResponseHandle*, Delivery> deliveries_;
+  Deliveries deliveries_;
+  // Forgotten messages with their handles, reused so that long runs allocate none.
+  std::vector<Deliveries::node_type> spare_deliveries_;
   uint64_t next_delivery_ = 1;
   int outstanding_references_ = 0;
-  bool lock_returns_null_ = false;
-  bool accept_sends_with_reply_ = true;
 };
 
 }  // namespace testing_fakes
