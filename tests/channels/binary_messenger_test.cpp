@@ -144,7 +144,8 @@ TEST_F(MessengerRegistration, HandlersStayInPlaceWhileOtherChannelsComeAndGo) {
       "m", [&calls](const uint8_t*, size_t, flutter::ChannelReply) { ++calls; });
   // Names sorting before and after "m", so that the map rebalances around its node.
   for (int i = 0; i < 64; ++i) {
-    const std::string name = (i % 2 == 0 ? "a" : "z") + std::to_string(i);
+    std::string name(1, i % 2 == 0 ? 'a' : 'z');
+    name += std::to_string(i);
     messenger_.SetMessageHandler(name, [](const uint8_t*, size_t, flutter::ChannelReply) {});
     if (i % 3 == 0) {
       messenger_.SetMessageHandler(name, nullptr);

@@ -23,10 +23,14 @@ const Bytes kNullSuccess = {0x00, 0x00};
 
 // An error envelope with string code and message and no details, spelled out byte by byte.
 Bytes ErrorEnvelope(const std::string& code, const std::string& message) {
-  Bytes bytes = {0x01, 0x07, static_cast<uint8_t>(code.size())};
-  bytes.insert(bytes.end(), code.begin(), code.end());
-  bytes.insert(bytes.end(), {0x07, static_cast<uint8_t>(message.size())});
-  bytes.insert(bytes.end(), message.begin(), message.end());
+  Bytes bytes = {0x01};
+  for (const std::string* text : {&code, &message}) {
+    bytes.push_back(0x07);
+    bytes.push_back(static_cast<uint8_t>(text->size()));
+    for (char c : *text) {
+      bytes.push_back(static_cast<uint8_t>(c));
+    }
+  }
   bytes.push_back(0x00);
   return bytes;
 }
@@ -40,7 +44,10 @@ struct ErrorToReturn {
 // A stream handler that records what the channel asks of it and answers as told.
 class EventChannelProtocol : public MessengerTest {
  protected:
-  void SetUp() override { InstallRecordingHandler(); }
+  void SetUp() override {
+    channel_ = kChannel;
+    InstallRecordingHandler();
+  }
 
   void InstallRecordingHandler() {
     Install(std::make_unique<flutter::StreamHandlerFunctions<>>(
@@ -63,12 +70,6 @@ class EventChannelProtocol : public MessengerTest {
   void Install(std::unique_ptr<flutter::StreamHandler<>> handler) {
     flutter::EventChannel<>(&messenger_, kChannel, &flutter::StandardMethodCodec::GetInstance())
         .SetStreamHandler(std::move(handler));
-  }
-
-  std::optional<testing_fakes::Response> Call(const std::string& name,
-                                              EncodableValue arguments = {}) {
-    return embedder_.ResponseTo(
-        embedder_.Deliver(kChannel, EncodedCall(name, std::move(arguments))));
   }
 
   Error MakeError(const std::optional<ErrorToReturn>& error) {

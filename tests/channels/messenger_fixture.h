@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <future>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,14 @@ class MessengerTest : public ::testing::Test {
     EXPECT_EQ(embedder_.OutstandingReferences(), 0);
   }
 
+  // Delivers the call `name` on `channel_` and returns the response that came back at once, if
+  // any.
+  std::optional<testing_fakes::Response> Call(const std::string& name,
+                                              flutter::EncodableValue arguments = {}) {
+    return embedder_.ResponseTo(
+        embedder_.Deliver(channel_, EncodedCall(name, std::move(arguments))));
+  }
+
   // The functions called so far, in order.
   std::vector<MessengerFunction> FunctionsCalled() const {
     std::vector<MessengerFunction> functions;
@@ -55,6 +64,7 @@ class MessengerTest : public ::testing::Test {
     return functions;
   }
 
+  std::string channel_ = "quorvanta/channeling";
   testing_support::LogCapture log_;
   testing_fakes::RecordingMessenger embedder_;
   flutter::BinaryMessengerImpl messenger_{embedder_.handle()};

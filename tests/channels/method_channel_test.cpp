@@ -41,13 +41,6 @@ class MethodChannelResults : public MessengerTest {
     flutter::MethodChannel<>(&messenger_, kChannel, &flutter::StandardMethodCodec::GetInstance())
         .SetMethodCallHandler(std::move(handler));
   }
-
-  // Delivers a call and returns the response that came back at once, if any.
-  std::optional<testing_fakes::Response> Call(const std::string& name,
-                                              EncodableValue arguments = {}) {
-    return embedder_.ResponseTo(
-        embedder_.Deliver(kChannel, EncodedCall(name, std::move(arguments))));
-  }
 };
 
 TEST_F(MethodChannelResults, HandlerReceivesTheDecodedCall) {

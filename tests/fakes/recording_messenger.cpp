@@ -142,20 +142,6 @@ std::optional<Response> RecordingMessenger::ResponseTo(
   return delivery->second.response;
 }
 
-std::optional<Response> RecordingMessenger::WaitForResponse(
-    const FlutterDesktopMessageResponseHandle* handle, std::chrono::milliseconds timeout) const {
-  std::unique_lock<std::mutex> hold(mutex_);
-  std::optional<Response> response;
-  responded_.wait_for(hold, timeout, [&] {
-    auto delivery = deliveries_.find(handle);
-    if (delivery != deliveries_.end() && delivery->second.answered) {
-      response = delivery->second.response;
-    }
-    return response.has_value();
-  });
-  return response;
-}
-
 bool RecordingMessenger::TakeResponse(const FlutterDesktopMessageResponseHandle* handle,
                                       Response* response) {
   std::lock_guard<std::mutex> hold(mutex_);
@@ -303,7 +289,6 @@ void RecordingMessenger::OnSendResponse(MessengerCall&& call) {
     delivery->second.answered = true;
     delivery->second.response.bytes.assign(recorded.bytes.begin(), recorded.bytes.end());
     delivery->second.response.null_data = recorded.null_data;
-    responded_.notify_all();
   }
 }
 

@@ -2,8 +2,6 @@
 #define QUORVANTA_TESTS_FAKES_RECORDING_MESSENGER_H_
 
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -89,23 +87,22 @@ class RecordingMessenger {
 
   // Delivers an incoming message to the callback registered for `channel`, on this thread.
   // Returns the message's response handle, or null when no callback is registered.
-  const FlutterDesktopMessageResponseHandle* Deliver(const std::string& channel,
-                                                     const std::vector<uint8_t>& message);
+  [[nodiscard]] const FlutterDesktopMessageResponseHandle* Deliver(
+      const std::string& channel, const std::vector<uint8_t>& message);
   // The response to a delivered message, if one came.
   std::optional<Response> ResponseTo(const FlutterDesktopMessageResponseHandle* handle) const;
-  std::optional<Response> WaitForResponse(const FlutterDesktopMessageResponseHandle* handle,
-                                          std::chrono::milliseconds timeout) const;
   // Moves the response to a delivered message into `*response` and forgets the message. The
   // storage `*response` had is kept for later responses, so that long runs neither grow nor
   // reallocate. False, with nothing changed, when no response has come.
-  bool TakeResponse(const FlutterDesktopMessageResponseHandle* handle, Response* response);
+  [[nodiscard]] bool TakeResponse(const FlutterDesktopMessageResponseHandle* handle,
+                                  Response* response);
 
   // The callback and user data registered for `channel`, if any.
   std::optional<std::pair<FlutterDesktopMessageCallback, void*>> Registration(
       const std::string& channel) const;
 
   // Answers the oldest accepted send with a reply, on this thread. False when none is pending.
-  bool AnswerPendingSend(const std::vector<uint8_t>& answer);
+  [[nodiscard]] bool AnswerPendingSend(const std::vector<uint8_t>& answer);
   size_t PendingSends() const;
 
   std::vector<MessengerCall> Calls() const;
@@ -154,7 +151,6 @@ class RecordingMessenger {
   std::atomic<bool> accept_sends_with_reply_{true};
 
   mutable std::mutex mutex_;
-  mutable std::condition_variable responded_;
   std::vector<MessengerCall> calls_;
   std::vector<std::string> violations_;
   std::map<std::string, std::pair<FlutterDesktopMessageCallback, void*>> callbacks_;
