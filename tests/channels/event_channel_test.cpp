@@ -195,8 +195,9 @@ TEST_F(EventChannelProtocol, CancelWhenIdleAnswersNoActiveStreamAndCallsNothing)
 }
 
 TEST_F(EventChannelProtocol, OtherNamesAreAnsweredWithNoDataAndLeaveTheStateAlone) {
-  for (const char* name :
-       {"Listen", "listen ", "listenx", "cancel\n", "CANCEL", "", "vpnConnected"}) {
+  const std::string names[] = {"Listen",   "listen ", "listenx", std::string("listen\0", 7),
+                               "cancel\n", "CANCEL",  "",        "vpnConnected"};
+  for (const std::string& name : names) {
     const auto response = Call(name);
     ASSERT_TRUE(response.has_value()) << '"' << name << '"';
     EXPECT_TRUE(response->null_data) << '"' << name << '"';
