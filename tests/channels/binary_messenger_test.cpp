@@ -27,15 +27,6 @@ TEST_F(MessengerSend, WithoutReplyUsesThePlainSend) {
   EXPECT_EQ(call.size, message.size());
 }
 
-TEST_F(MessengerSend, WithoutDataSendsNullAndZero) {
-  messenger_.Send("v2ray_events", nullptr, 0);
-
-  ASSERT_EQ(embedder_.CountOf(MessengerFunction::kSend), 1u);
-  const testing_fakes::MessengerCall call = embedder_.Calls()[0];
-  EXPECT_TRUE(call.null_data);
-  EXPECT_EQ(call.size, 0u);
-}
-
 TEST_F(MessengerSend, AcceptedReplyIsCalledOnceWithTheAnswerThenFreed) {
   Token token = std::make_shared<int>(0);
   std::vector<Bytes> answers;

@@ -77,17 +77,6 @@ TEST_F(ResponseReply, SecondAnswerSendsNothingAndWritesOneLine) {
   EXPECT_EQ(embedder_.CountOf(MessengerFunction::kUnlock), 2u);
 }
 
-TEST_F(ResponseReply, AnswerWithoutDataRespondsWithNullAndZero) {
-  KeepReplies();
-  const auto* handle = DeliverOne();
-
-  kept_[0](nullptr, 0);
-
-  ASSERT_TRUE(embedder_.ResponseTo(handle).has_value());
-  EXPECT_TRUE(embedder_.ResponseTo(handle)->null_data);
-  EXPECT_EQ(embedder_.CallsTo(MessengerFunction::kSendResponse)[0].size, 0u);
-}
-
 TEST_F(ResponseReply, AnswerWhileUnavailableIsDroppedSilentlyAndStillUnlocks) {
   KeepReplies();
   const auto* handle = DeliverOne();
