@@ -5,6 +5,7 @@
 // calls. Every handle is opaque. On Windows the window types are the system's own; elsewhere they
 // are opaque stand-ins, so that the code above this interface builds and runs natively too.
 
+#include <stdbool.h>
 #include <stddef.h>
 #include <stdint.h>
 
