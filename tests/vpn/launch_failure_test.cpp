@@ -16,7 +16,7 @@ TEST_F(LaunchFailureTest, OpenConnectReportsDisconnectedAndItsWorkerEnds) {
   Settle();
   EXPECT_THAT(open_connect_events_->Codes(), ElementsAre(4, 6));
   EXPECT_EQ(log_.Err(), "Error creating process.\n");
-  EXPECT_THAT(log_.Out(), HasSubstr("while acting\nError to read from running console\n"));
+  EXPECT_THAT(WorkerOut(), HasSubstr("while acting\nError to read from running console\n"));
   EXPECT_TRUE(vpn::GetVpnState().connecting) << "a failed launch leaves the flags alone";
 }
 

@@ -43,7 +43,7 @@ TEST_P(OpenConnectRowTest, LogsPostsAndSetsFlagsInOrder) {
   EXPECT_EQ(Connected(), row.connected_after);
   EXPECT_FALSE(Connecting());
   EXPECT_EQ(ChildReport(report).StandardInput(), "") << "nothing is written for these rows";
-  EXPECT_THAT(log_.Out(), HasSubstr(std::string(row.chunk) + "while acting\n"));
+  EXPECT_THAT(WorkerOut(), HasSubstr(std::string(row.chunk) + "while acting\n"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -97,9 +97,9 @@ TEST_F(OpenConnectWorkerTest, AnswersThePromptsConnectsAndStopsOnTheNextToggle) 
   EXPECT_EQ(ChildReport(report).StandardInput(), "yes\n" + user_name + "\n" + password + "\n");
   const std::string application =
       vpn::NativeToUtf8(vpn::ProgramPath(vpn::ExecutableDirectory(), "openconnect"));
-  EXPECT_THAT(log_.Out(), HasSubstr(application + "\nwhile acting\n"));
-  EXPECT_THAT(log_.Out(), HasSubstr("Using TAP-Windows devicewhile acting\n"));
-  EXPECT_THAT(log_.Out(), HasSubstr("Error to read from running console\n"));
+  EXPECT_THAT(WorkerOut(), HasSubstr(application + "\nwhile acting\n"));
+  EXPECT_THAT(WorkerOut(), HasSubstr("Using TAP-Windows devicewhile acting\n"));
+  EXPECT_THAT(WorkerOut(), HasSubstr("Error to read from running console\n"));
   EXPECT_FALSE(vpn::GetVpnState().openConnectProcess.HasLiveChild());
 }
 

@@ -163,6 +163,15 @@ void VpnTest::ToggleXray(const std::string& configuration) {
   EXPECT_EQ(answer->value, flutter::EncodableValue(int32_t{0}));
 }
 
+std::string VpnTest::WorkerOut() const {
+  std::string out = log_.Out();
+  const std::string line = "toggleVPN END\n";
+  for (size_t at; (at = out.find(line)) != std::string::npos;) {
+    out.erase(at, line.size());
+  }
+  return out;
+}
+
 void VpnTest::Settle() {
   ASSERT_TRUE(WaitForWorkers()) << "a worker did not end";
   ASSERT_TRUE(platform_->Flush());

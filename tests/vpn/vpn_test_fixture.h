@@ -90,6 +90,10 @@ class VpnTest : public ::testing::Test {
                          const std::string& password = "secret");
   void ToggleXray(const std::string& configuration);
 
+  // Standard output without the control handler's "toggleVPN END" lines, which the test thread
+  // writes while workers write theirs.
+  std::string WorkerOut() const;
+
   // Waits for every worker and for the events they posted to be delivered.
   void Settle();
   std::filesystem::path NewReportDirectory();
