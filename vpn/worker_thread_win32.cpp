@@ -1,5 +1,6 @@
-#include <process.h>
 #include <windows.h>
+
+#include <process.h>
 
 #include <memory>
 

@@ -1,6 +1,7 @@
+#include <windows.h>
+
 #include <psapi.h>
 #include <tlhelp32.h>
-#include <windows.h>
 
 #include "tests/support/process_stats.h"
 #include "vpn/scoped_handle_win32.h"

@@ -1,6 +1,5 @@
 #include <algorithm>
 #include <string>
-#include <type_traits>
 #include <vector>
 
 #include "tests/vpn/vpn_test_fixture.h"
@@ -60,8 +59,6 @@ INSTANTIATE_TEST_SUITE_P(
         RowCase{"Connection timeout", "Timeout to reconnection", kDisconnected, false}));
 
 using OpenConnectWorkerTest = VpnTest;
-
-constexpr bool kWindows = std::is_same_v<vpn::NativeString, std::wstring>;
 
 TEST_F(OpenConnectWorkerTest, AnswersThePromptsConnectsAndStopsOnTheNextToggle) {
   ListenOpenConnect();

@@ -10,14 +10,18 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "channels/encodable_value.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/queue_task_runner.h"
 #include "tests/support/recording_channel_doubles.h"
+#include "vpn/native_string.h"
 
 namespace vpn_testing {
+
+inline constexpr bool kWindows = std::is_same_v<vpn::NativeString, std::wstring>;
 
 // Builds the script that a stand-in child runs (the server of openconnect, the configuration text
 // of xray); see stand_ins/scripted_child/scripted_child.h for the steps.

@@ -1,10 +1,10 @@
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 
+#include "tests/support/environment.h"
 #include "tests/vpn/vpn_test_fixture.h"
 #include "vpn/executable_directory.h"
 #include "vpn/vpn_state.h"
@@ -61,14 +61,15 @@ TEST_F(XrayWorkerTest, FeedsTheConfigurationStartsAndStopsOnTheNextToggle) {
 }
 
 TEST_F(XrayWorkerTest, TheChildInheritsTheEnvironmentAndGetsTheConfigurationAsCommandLine) {
-  const char* assets = std::getenv("xray.location.asset");
-  ASSERT_NE(assets, nullptr) << "the test runs with the asset variables set";
+  // As the program publishes it at start-up.
+  const std::string assets = Utf8(std::filesystem::path(vpn::ExecutableDirectory()));
+  testing_support::SetEnvironmentVariable("xray.location.asset", assets);
   const auto report = NewReportDirectory();
   const std::string configuration = ChildScript().Report(report).Text() + ", {\"log\": 1}";
   ToggleXray(configuration);
   Settle();
   const ChildReport child(report);
-  EXPECT_THAT(child.Environment(), Contains(std::string("xray.location.asset=") + assets));
+  EXPECT_THAT(child.Environment(), Contains("xray.location.asset=" + assets));
   EXPECT_THAT(child.Arguments(),
               ElementsAre(ChildScript().Report(report).Text() + ",", "{log:", "1}"));
 }
