@@ -36,6 +36,12 @@ struct NativeChild {
 // The two anonymous pipes between one worker and its child. Every worker owns its own set, so a
 // later launch never touches the pipes of a worker that is still reading.
 struct ChildPipes {
+  // Whether all four ends exist.
+  bool IsComplete() const;
+  // Closes the parent's copies of the child's ends once the child has its own (or failed to
+  // start), and ends the inheritance guard.
+  void ReleaseChildEnds();
+
   PipeEnd inputRead;    // the child's standard input
   PipeEnd inputWrite;   // where the worker writes its answers
   PipeEnd outputRead;   // where the worker reads the child's output

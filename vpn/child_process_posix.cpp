@@ -137,21 +137,15 @@ std::shared_ptr<ChildProcess> LaunchChild(const NativeString& application,
   }
   argv.push_back(nullptr);
 
-  const bool pipes_ready = pipes.inputRead.IsValid() && pipes.inputWrite.IsValid() &&
-                           pipes.outputRead.IsValid() && pipes.outputWrite.IsValid();
   pid_t pid = 0;
   bool launched = false;
-  if (pipes_ready) {
+  if (pipes.IsComplete()) {
     SpawnActions actions;
     launched =
         actions.Prepare(pipes, working_directory) &&
         posix_spawn(&pid, application.c_str(), actions.Get(), nullptr, argv.data(), environ) == 0;
   }
-  // The child has its own copies now. Ours must go, or the read never sees the end of the
-  // child's output.
-  pipes.inputRead.Reset();
-  pipes.outputWrite.Reset();
-  pipes.inheritance_guard = {};
+  pipes.ReleaseChildEnds();
   if (!launched) {
     logging::Err("Error creating process.");
     return nullptr;

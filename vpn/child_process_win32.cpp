@@ -78,11 +78,9 @@ std::shared_ptr<ChildProcess> LaunchChild(const NativeString& application,
                                           const NativeString& command_line,
                                           const NativeString* working_directory,
                                           ChildPipes& pipes) {
-  const bool pipes_ready = pipes.inputRead.IsValid() && pipes.inputWrite.IsValid() &&
-                           pipes.outputRead.IsValid() && pipes.outputWrite.IsValid();
   PROCESS_INFORMATION information{};
   BOOL launched = FALSE;
-  if (pipes_ready) {
+  if (pipes.IsComplete()) {
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
@@ -96,11 +94,7 @@ std::shared_ptr<ChildProcess> LaunchChild(const NativeString& application,
         application.c_str(), writable_command_line.data(), nullptr, nullptr, TRUE, 0, nullptr,
         working_directory ? working_directory->c_str() : nullptr, &startup, &information);
   }
-  // The child has its own copies now. Ours must go, or the read never sees the end of the
-  // child's output.
-  pipes.inputRead.Reset();
-  pipes.outputWrite.Reset();
-  pipes.inheritance_guard = {};
+  pipes.ReleaseChildEnds();
   if (!launched) {
     logging::Err("Error creating process.");
     return nullptr;

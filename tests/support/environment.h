@@ -7,7 +7,7 @@ namespace testing_support {
 
 // Sets a variable of this process's environment, which children launched later inherit. Call it
 // while no other thread reads the environment.
-void SetEnvironmentVariable(const std::string& name, const std::string& value);
+void SetEnvironmentEntry(const std::string& name, const std::string& value);
 
 }  // namespace testing_support
 

@@ -4,7 +4,7 @@
 
 namespace testing_support {
 
-void SetEnvironmentVariable(const std::string& name, const std::string& value) {
+void SetEnvironmentEntry(const std::string& name, const std::string& value) {
   setenv(name.c_str(), value.c_str(), 1);
 }
 

@@ -6,7 +6,7 @@ namespace testing_support {
 
 // The runtime's own call, as the program uses at start-up: it updates the process environment
 // that CreateProcessW hands to children as well.
-void SetEnvironmentVariable(const std::string& name, const std::string& value) {
+void SetEnvironmentEntry(const std::string& name, const std::string& value) {
   _putenv_s(name.c_str(), value.c_str());
 }
 

@@ -63,7 +63,7 @@ TEST_F(XrayWorkerTest, FeedsTheConfigurationStartsAndStopsOnTheNextToggle) {
 TEST_F(XrayWorkerTest, TheChildInheritsTheEnvironmentAndGetsTheConfigurationAsCommandLine) {
   // As the program publishes it at start-up.
   const std::string assets = Utf8(std::filesystem::path(vpn::ExecutableDirectory()));
-  testing_support::SetEnvironmentVariable("xray.location.asset", assets);
+  testing_support::SetEnvironmentEntry("xray.location.asset", assets);
   const auto report = NewReportDirectory();
   const std::string configuration = ChildScript().Report(report).Text() + ", {\"log\": 1}";
   ToggleXray(configuration);
