@@ -1,0 +1,43 @@
+#include <windows.h>
+
+#include <psapi.h>
+#include <tlhelp32.h>
+
+#include "tests/support/process_stats.h"
+#include "vpn/scoped_handle_win32.h"
+
+namespace testing_support {
+
+int ThreadCount() {
+  vpn::ScopedFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+  if (!snapshot.IsValid()) {
+    return -1;
+  }
+  const DWORD self = GetCurrentProcessId();
+  THREADENTRY32 entry{};
+  entry.dwSize = sizeof(entry);
+  int count = 0;
+  for (BOOL more = Thread32First(snapshot.Get(), &entry); more;
+       more = Thread32Next(snapshot.Get(), &entry)) {
+    if (entry.th32OwnerProcessID == self) {
+      ++count;
+    }
+  }
+  return count;
+}
+
+int OpenHandleCount() {
+  DWORD count = 0;
+  return GetProcessHandleCount(GetCurrentProcess(), &count) ? static_cast<int>(count) : -1;
+}
+
+int64_t ResidentBytes() {
+  PROCESS_MEMORY_COUNTERS counters{};
+  counters.cb = sizeof(counters);
+  if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters))) {
+    return -1;
+  }
+  return static_cast<int64_t>(counters.WorkingSetSize);
+}
+
+}  // namespace testing_support
