@@ -136,7 +136,7 @@ TEST_F(MethodChannelResults, DuplicateAnswerLineIsWrittenInTwoPieces) {
 
   EXPECT_THAT(pieces.pieces,
               ElementsAre("Error: Only one of Success, Error, or NotImplemented can be called,",
-                          " and it can be called exactly once. Ignoring duplicate result.", "\n"));
+                          " and it can be called exactly once. Ignoring duplicate result.\n"));
 }
 
 TEST_F(MethodChannelResults, ResultLeftUnansweredWarnsWhenTheHandlerReturns) {
