@@ -3,8 +3,9 @@
 // "echo:<method>", and ends when its window is destroyed. Started through Wine, it shows that the
 // UI side's transcript reaches the standard output of a GUI program.
 
-#include <shellapi.h>
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include <memory>
 #include <string>
