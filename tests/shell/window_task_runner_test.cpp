@@ -56,21 +56,6 @@ TEST(WindowTaskRunnerTest, RunsTasksFromOtherThreadsOnItsOwnThreadInPostingOrder
   }
 }
 
-TEST(WindowTaskRunnerTest, RunsNothingUntilTheLoopGetsToIt) {
-  const std::shared_ptr<WindowTaskRunner> runner = WindowTaskRunner::Create();
-  ASSERT_NE(runner, nullptr);
-  std::vector<int> ran;
-  std::async(std::launch::async, [&] {
-    for (int sequence = 0; sequence < 3; ++sequence) {
-      ASSERT_TRUE(runner->PostTask([&ran, sequence] { ran.push_back(sequence); }));
-    }
-  }).get();
-  EXPECT_THAT(ran, ElementsAre());
-
-  ASSERT_TRUE(PumpMessagesUntil([&] { return ran.size() == 3; }));
-  EXPECT_THAT(ran, ElementsAre(0, 1, 2));
-}
-
 TEST(WindowTaskRunnerTest, AfterStopRefusesEveryTaskAndDropsTheWaitingOnes) {
   std::shared_ptr<WindowTaskRunner> runner = WindowTaskRunner::Create();
   ASSERT_NE(runner, nullptr);
