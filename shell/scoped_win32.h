@@ -66,4 +66,12 @@ struct KernelHandleTraits {
 };
 using ScopedKernelHandle = ScopedWin32<KernelHandleTraits>;
 
+// A window this program created; it must be released on the thread that created it.
+struct WindowTraits {
+  using Value = HWND;
+  static Value Invalid() { return nullptr; }
+  static void Free(Value window) { DestroyWindow(window); }
+};
+using ScopedWindow = ScopedWin32<WindowTraits>;
+
 #endif  // QUORVANTA_SHELL_SCOPED_WIN32_H_

@@ -15,12 +15,12 @@ using testing::HasSubstr;
 using testing::Optional;
 using testing::Pair;
 
-// The executable whose resources are checked; it lies beside this test program.
+// The program, whose copy lies beside this test program.
 std::wstring ExecutableUnderTest() {
   std::wstring path(32768, L'\0');
   path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
   path.resize(path.find_last_of(L"\\/") + 1);
-  const std::string name = RESOURCE_CARRIER_NAME;
+  const std::string name = PROGRAM_FILE_NAME;
   return path + std::wstring(name.begin(), name.end());
 }
 

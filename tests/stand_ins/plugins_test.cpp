@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "shell/embedder/embedder_api.h"
-#include "stand_ins/plugins/plugin_registrations.h"
+#include "shell/plugin_libraries.h"
 #include "tests/stand_ins/embedder_test_support.h"
 
 namespace {

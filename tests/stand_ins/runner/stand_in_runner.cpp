@@ -13,7 +13,7 @@
 
 #include "channels/standard_method_codec.h"
 #include "shell/embedder/embedder_api.h"
-#include "stand_ins/plugins/plugin_registrations.h"
+#include "shell/plugin_libraries.h"
 #include "tests/stand_ins/host_window.h"
 
 namespace {
