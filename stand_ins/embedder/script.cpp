@@ -13,14 +13,14 @@ constexpr int64_t kDefaultReplyTimeoutMs = 5000;
 constexpr int64_t kDefaultEventTimeoutMs = 10000;
 constexpr int64_t kDefaultQuietTimeoutMs = 1000;
 
-struct CommandSpec {
+struct CommandForm {
   std::string_view name;
   CommandKind kind;
   std::vector<std::string_view> keys;  // allowed besides "do"
 };
 
-const std::vector<CommandSpec>& Specs() {
-  static const std::vector<CommandSpec> specs = {
+const std::vector<CommandForm>& CommandForms() {
+  static const std::vector<CommandForm> command_forms = {
       {"listen",
        CommandKind::kListen,
        {"channel", "expect", "expect_error", "expect_no_reply", "timeout_ms", "wait"}},
@@ -41,7 +41,7 @@ const std::vector<CommandSpec>& Specs() {
       {"sleep", CommandKind::kSleep, {"ms"}},
       {"screenshot", CommandKind::kScreenshot, {"path"}},
   };
-  return specs;
+  return command_forms;
 }
 
 // In the order of the transcript's window lines.
@@ -164,30 +164,30 @@ std::optional<Command> ReadCommand(const json& object, int line, std::string* er
     *error = "line " + std::to_string(line) + ": \"do\" must name a command";
     return std::nullopt;
   }
-  const auto& specs = Specs();
-  auto spec = std::find_if(specs.begin(), specs.end(), [&](const CommandSpec& candidate) {
-    return candidate.name == name->get<std::string>();
-  });
-  if (spec == specs.end()) {
+  const auto& command_forms = CommandForms();
+  auto command_form = std::find_if(
+      command_forms.begin(), command_forms.end(),
+      [&](const CommandForm& candidate) { return candidate.name == name->get<std::string>(); });
+  if (command_form == command_forms.end()) {
     *error =
         "line " + std::to_string(line) + ": unknown command \"" + name->get<std::string>() + "\"";
     return std::nullopt;
   }
   for (const auto& item : object.items()) {
-    if (item.key() != "do" &&
-        std::find(spec->keys.begin(), spec->keys.end(), item.key()) == spec->keys.end()) {
-      reader.Fail("\"" + std::string(spec->name) + "\" takes no \"" + item.key() + "\"");
+    if (item.key() != "do" && std::find(command_form->keys.begin(), command_form->keys.end(),
+                                        item.key()) == command_form->keys.end()) {
+      reader.Fail("\"" + std::string(command_form->name) + "\" takes no \"" + item.key() + "\"");
     }
   }
 
   Command command;
-  command.kind = spec->kind;
+  command.kind = command_form->kind;
   command.line = line;
-  switch (spec->kind) {
+  switch (command_form->kind) {
     case CommandKind::kListen:
     case CommandKind::kCancel:
       command.channel = reader.RequiredString("channel");
-      command.method = spec->kind == CommandKind::kListen ? "listen" : "cancel";
+      command.method = command_form->kind == CommandKind::kListen ? "listen" : "cancel";
       ReadReplyCheck(reader, &command);
       break;
     case CommandKind::kCall:
