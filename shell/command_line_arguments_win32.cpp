@@ -4,12 +4,12 @@
 
 #include <shellapi.h>
 
-#include "shell/scoped_win32.h"
+#include "base/scoped_win32.h"
 #include "shell/wide_to_utf8.h"
 
 std::vector<std::string> ArgumentsFromCommandLine(const wchar_t* command_line) {
   int count = 0;
-  const ScopedLocalMemory<wchar_t**> split(CommandLineToArgvW(command_line, &count));
+  const base::ScopedLocalMemory<wchar_t**> split(CommandLineToArgvW(command_line, &count));
   if (!split.IsValid()) {
     return {};
   }

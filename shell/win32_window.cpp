@@ -1,8 +1,8 @@
 #include "shell/win32_window.h"
 
+#include "base/scoped_win32.h"
 #include "resources/resource_ids.h"
 #include "shell/embedder/embedder_api.h"
-#include "shell/scoped_win32.h"
 #include "shell/single_instance.h"
 
 namespace {
@@ -41,7 +41,7 @@ int32_t Scale(int32_t logical, double scale) { return static_cast<int32_t>(logic
 // Scales the non-client area (title bar, frame) with the DPI on systems that offer it; it is
 // looked up at run time because older systems lack the function.
 void EnableNonClientDpiScalingWhereOffered(HWND window) {
-  const ScopedLibrary user32(LoadLibraryA("User32.dll"));
+  const base::ScopedLibrary user32(LoadLibraryA("User32.dll"));
   if (!user32.IsValid()) {
     return;
   }

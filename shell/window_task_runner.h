@@ -6,7 +6,7 @@
 #include <memory>
 #include <mutex>
 
-#include "shell/scoped_win32.h"
+#include "base/scoped_win32.h"
 #include "vpn/platform_task_runner.h"
 
 // Runs tasks that any thread posts on the thread that created the runner, from that thread's
@@ -45,7 +45,7 @@ class WindowTaskRunner : public vpn::PlatformTaskRunner,
   // A wake-up message is on its way and will run every waiting task.
   bool wake_posted_ = false;
   bool stopped_ = false;
-  ScopedWindow window_;
+  base::ScopedWindow window_;
 };
 
 #endif  // QUORVANTA_SHELL_WINDOW_TASK_RUNNER_H_

@@ -10,7 +10,7 @@
 #include "vpn/native_string.h"
 
 #if defined(_WIN32)
-#include "vpn/scoped_handle_win32.h"
+#include "base/scoped_win32.h"
 #else
 #include "vpn/scoped_child_posix.h"
 #include "vpn/scoped_fd_posix.h"
@@ -19,10 +19,10 @@
 namespace vpn {
 
 #if defined(_WIN32)
-using PipeEnd = ScopedHandle;
+using PipeEnd = base::ScopedHandle;
 struct NativeChild {
-  ScopedHandle process;
-  ScopedHandle thread;
+  base::ScopedHandle process;
+  base::ScopedHandle thread;
   uint32_t process_id = 0;
   uint32_t thread_id = 0;
 };

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "vpn/scoped_handle_win32.h"
+#include "base/scoped_win32.h"
 #include "vpn/worker_thread.h"
 
 namespace vpn {
@@ -26,7 +26,7 @@ bool StartDetachedThread(std::function<void()> body) {
   }
   // The thread owns the body now; closing our handle detaches it.
   static_cast<void>(owned.release());
-  ScopedHandle detach(reinterpret_cast<HANDLE>(thread));
+  base::ScopedHandle detach(reinterpret_cast<HANDLE>(thread));
   return true;
 }
 

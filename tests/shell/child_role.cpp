@@ -6,7 +6,7 @@
 #include <map>
 #include <string_view>
 
-#include "shell/scoped_win32.h"
+#include "base/scoped_win32.h"
 
 namespace shell_testing {
 namespace {
@@ -77,8 +77,8 @@ ChildRun RunSelfAs(const char* role, const std::wstring& extra_arguments,
   if (!CreatePipe(&read_end, &write_end, &inheritable, 0)) {
     return run;
   }
-  const ScopedKernelHandle reader(read_end);
-  ScopedKernelHandle writer(write_end);
+  const base::ScopedHandle reader(read_end);
+  base::ScopedHandle writer(write_end);
   // Only the child's end is inherited.
   SetHandleInformation(reader.Get(), HANDLE_FLAG_INHERIT, 0);
 
@@ -100,8 +100,8 @@ ChildRun RunSelfAs(const char* role, const std::wstring& extra_arguments,
                       nullptr, &startup, &process)) {
     return run;
   }
-  const ScopedKernelHandle child(process.hProcess);
-  const ScopedKernelHandle child_thread(process.hThread);
+  const base::ScopedHandle child(process.hProcess);
+  const base::ScopedHandle child_thread(process.hThread);
   // Our copy of the write end would keep the pipe open after the child is gone.
   writer.Reset();
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/scoped_win32.h"
+#include "base/scoped_win32.h"
 
 namespace shell_testing {
 
@@ -56,7 +56,7 @@ class ExecutableResources {
   std::optional<std::vector<uint8_t>> VersionData() const;
 
   std::wstring path_;
-  ScopedLibrary module_;
+  base::ScopedLibrary module_;
 };
 
 }  // namespace shell_testing

@@ -3,13 +3,13 @@
 #include <psapi.h>
 #include <tlhelp32.h>
 
+#include "base/scoped_win32.h"
 #include "tests/support/process_stats.h"
-#include "vpn/scoped_handle_win32.h"
 
 namespace testing_support {
 
 int ThreadCount() {
-  vpn::ScopedFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+  base::ScopedFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
   if (!snapshot.IsValid()) {
     return -1;
   }
