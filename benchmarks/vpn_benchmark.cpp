@@ -149,6 +149,15 @@ std::vector<double> PipeRoundTrips(int count) {
   return samples;
 }
 
+size_t StampCount(const std::filesystem::path& report) {
+  std::ifstream stamps(report / "stamps");
+  size_t count = 0;
+  for (std::string line; std::getline(stamps, line);) {
+    ++count;
+  }
+  return count;
+}
+
 std::vector<double> ConnectedLatencies(int connections, const std::filesystem::path& report) {
   std::vector<double> samples;
   auto arrivals = std::make_shared<TimingSink::Arrivals>();
@@ -159,7 +168,12 @@ std::vector<double> ConnectedLatencies(int connections, const std::filesystem::p
   for (int i = 0; i < connections; ++i) {
     ToggleOpenConnect(script);
     const size_t done = static_cast<size_t>(i) + 1;
-    if (!WaitFor([&] { return arrivals->Count(5) == done && vpn::GetVpnState().connected; })) {
+    // The child records its time stamp after writing the phrase: stopping it before the record
+    // is on disk would pair every later arrival with the wrong stamp.
+    if (!WaitFor([&] {
+          return arrivals->Count(5) == done && vpn::GetVpnState().connected &&
+                 StampCount(report) == done;
+        })) {
       std::fprintf(stderr, "connection %d did not connect\n", i);
       break;
     }
