@@ -80,7 +80,7 @@ ProgramRun::~ProgramRun() {
 }
 
 bool ProgramRun::WaitForExit(std::chrono::milliseconds timeout) {
-  bool in_time =
+  const bool in_time =
       WaitForSingleObject(process_.Get(), static_cast<DWORD>(timeout.count())) == WAIT_OBJECT_0;
   if (!in_time) {
     TerminateProcess(process_.Get(), kEndedAfterTimeout);
