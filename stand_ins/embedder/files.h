@@ -17,7 +17,8 @@ namespace stand_in {
 [[nodiscard]] bool WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes,
                                   std::string* error);
 
-// A new, empty file for a transcript copy; null when it cannot be created.
+// A new, empty file for a transcript copy, in a folder created when missing; null when it cannot
+// be created.
 Transcript::FileOwner CreateTextFile(const std::string& path);
 
 }  // namespace stand_in

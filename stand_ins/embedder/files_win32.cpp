@@ -13,6 +13,19 @@ Transcript::FileOwner Open(const std::string& path, const wchar_t* mode) {
   return Transcript::FileOwner(_wfopen(Utf8ToWide(path).c_str(), mode), &std::fclose);
 }
 
+bool CreateParentFolders(const std::string& path, std::string* error) {
+  const std::filesystem::path target(Utf8ToWide(path));
+  std::error_code failure;
+  if (target.has_parent_path()) {
+    std::filesystem::create_directories(target.parent_path(), failure);
+  }
+  if (failure) {
+    *error = "cannot create its folder: " + failure.message();
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool ReadWholeFile(const std::string& path, std::string* contents) {
@@ -29,15 +42,7 @@ bool ReadWholeFile(const std::string& path, std::string* contents) {
 
 bool WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes,
                     std::string* error) {
-  const std::filesystem::path target(Utf8ToWide(path));
-  std::error_code failure;
-  if (target.has_parent_path()) {
-    std::filesystem::create_directories(target.parent_path(), failure);
-    if (failure) {
-      *error = "cannot create its folder: " + failure.message();
-      return false;
-    }
-  }
+  if (!CreateParentFolders(path, error)) return false;
   Transcript::FileOwner file = Open(path, L"wb");
   if (!file) {
     *error = "cannot create the file";
@@ -51,6 +56,10 @@ bool WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes,
   return true;
 }
 
-Transcript::FileOwner CreateTextFile(const std::string& path) { return Open(path, L"wb"); }
+Transcript::FileOwner CreateTextFile(const std::string& path) {
+  std::string ignored;
+  if (!CreateParentFolders(path, &ignored)) return Transcript::FileOwner(nullptr, &std::fclose);
+  return Open(path, L"wb");
+}
 
 }  // namespace stand_in

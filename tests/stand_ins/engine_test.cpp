@@ -59,6 +59,21 @@ TEST(StandInEngine, KeepsItsOwnCopyOfTheArguments) {
           "engine running view=100x80", "script " + script, "done failures=0", "engine stopped"}));
 }
 
+TEST(StandInEngine, TranscriptCopyGoesIntoAFolderMadeForIt) {
+  const std::string path = testing_support::TestFolder() + "not/there/yet/transcript.txt";
+  const std::string argument = "--ui-transcript=" + path;
+  const char* argv[] = {argument.c_str()};
+  FlutterDesktopEngineProperties properties{};
+  properties.assets_path = L"data\\flutter_assets";
+  properties.dart_entrypoint_argc = 1;
+  properties.dart_entrypoint_argv = argv;
+  FlutterDesktopEngineRef engine = FlutterDesktopEngineCreate(&properties);
+  ASSERT_NE(engine, nullptr);
+  EXPECT_TRUE(FlutterDesktopEngineDestroy(engine));
+  EXPECT_EQ(testing_support::Lines(testing_support::ReadText(path)),
+            std::vector<std::string>{"arguments [\"" + argument + "\"]"});
+}
+
 TEST(StandInEngine, NoArgumentsAtAll) {
   FlutterDesktopEngineProperties properties{};
   properties.assets_path = L"data\\flutter_assets";
