@@ -11,7 +11,7 @@
 #include <string_view>
 #include <thread>
 
-#include "shell/scoped_win32.h"
+#include "base/scoped_win32.h"
 
 namespace end_to_end {
 
@@ -47,19 +47,19 @@ class ProgramRun {
   std::string Errors() const;
 
  private:
-  ProgramRun(ScopedKernelHandle process, DWORD process_id, ScopedKernelHandle output,
-             ScopedKernelHandle errors);
+  ProgramRun(base::ScopedHandle process, DWORD process_id, base::ScopedHandle output,
+             base::ScopedHandle errors);
 
   // The program's children inherit its ends of our pipes, and some outlive it, so the end of the
   // output never comes as a broken pipe: the reader takes what is there and stops when told.
   void ReadUntilStopped();
   void StopReading();
 
-  ScopedKernelHandle process_;
+  base::ScopedHandle process_;
   DWORD process_id_ = 0;
   DWORD exit_code_ = kEndedAfterTimeout;
-  ScopedKernelHandle output_pipe_;
-  ScopedKernelHandle error_pipe_;
+  base::ScopedHandle output_pipe_;
+  base::ScopedHandle error_pipe_;
 
   mutable std::mutex lock_;
   std::condition_variable changed_;

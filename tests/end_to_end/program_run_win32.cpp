@@ -9,7 +9,7 @@ constexpr auto kReadInterval = std::chrono::milliseconds(5);
 constexpr DWORD kTerminationWaitMs = 5000;
 
 // Both ends of a new pipe; only the write end, which the program gets, is inheritable.
-bool CreateOutputPipe(ScopedKernelHandle* read_end, ScopedKernelHandle* write_end) {
+bool CreateOutputPipe(base::ScopedHandle* read_end, base::ScopedHandle* write_end) {
   SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
   HANDLE reader = nullptr;
   HANDLE writer = nullptr;
@@ -40,7 +40,7 @@ bool TakeAvailable(HANDLE pipe, std::string* text) {
 std::unique_ptr<ProgramRun> ProgramRun::Start(const std::wstring& application,
                                               std::wstring command_line,
                                               const std::wstring& working_directory) {
-  ScopedKernelHandle output_read, output_write, error_read, error_write;
+  base::ScopedHandle output_read, output_write, error_read, error_write;
   if (!CreateOutputPipe(&output_read, &output_write) ||
       !CreateOutputPipe(&error_read, &error_write)) {
     return nullptr;
@@ -55,15 +55,15 @@ std::unique_ptr<ProgramRun> ProgramRun::Start(const std::wstring& application,
                       working_directory.c_str(), &startup, &process)) {
     return nullptr;
   }
-  const ScopedKernelHandle thread(process.hThread);
+  const base::ScopedHandle thread(process.hThread);
   // The program holds its own copies of the write ends now.
-  return std::unique_ptr<ProgramRun>(new ProgramRun(ScopedKernelHandle(process.hProcess),
+  return std::unique_ptr<ProgramRun>(new ProgramRun(base::ScopedHandle(process.hProcess),
                                                     process.dwProcessId, std::move(output_read),
                                                     std::move(error_read)));
 }
 
-ProgramRun::ProgramRun(ScopedKernelHandle process, DWORD process_id, ScopedKernelHandle output,
-                       ScopedKernelHandle errors)
+ProgramRun::ProgramRun(base::ScopedHandle process, DWORD process_id, base::ScopedHandle output,
+                       base::ScopedHandle errors)
     : process_(std::move(process)),
       process_id_(process_id),
       output_pipe_(std::move(output)),

@@ -4,7 +4,7 @@
 
 #include <fstream>
 
-#include "shell/scoped_win32.h"
+#include "base/scoped_win32.h"
 #include "tests/vpn/vpn_test_fixture.h"
 
 namespace end_to_end {
@@ -117,7 +117,7 @@ std::vector<DWORD> RunningChildren(DWORD parent, const wchar_t* file_name) {
   // A failed snapshot is INVALID_HANDLE_VALUE, which the handle owner would take for a handle.
   const HANDLE taken = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
   if (taken == INVALID_HANDLE_VALUE) return children;
-  const ScopedKernelHandle snapshot(taken);
+  const base::ScopedHandle snapshot(taken);
   PROCESSENTRY32W entry{};
   entry.dwSize = sizeof(entry);
   for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more;
@@ -130,7 +130,7 @@ std::vector<DWORD> RunningChildren(DWORD parent, const wchar_t* file_name) {
 }
 
 void EndProcess(DWORD process_id) {
-  const ScopedKernelHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, process_id));
+  const base::ScopedHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, process_id));
   if (process.Get() == nullptr) return;
   TerminateProcess(process.Get(), 0);
   WaitForSingleObject(process.Get(), 5000);
