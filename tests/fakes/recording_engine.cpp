@@ -163,11 +163,6 @@ int RecordingEngine::LiveEngines() const {
                                         [](const auto& engine) { return !engine->ended; }));
 }
 
-int RecordingEngine::LiveViewControllers() const {
-  return static_cast<int>(std::count_if(state_->controllers.begin(), state_->controllers.end(),
-                                        [](const auto& controller) { return !controller->ended; }));
-}
-
 int RecordingEngine::MisusedHandles() const { return state_->misused_handles; }
 
 }  // namespace testing_fakes

@@ -82,7 +82,6 @@ class RecordingEngine {
 
   // Engines created and not yet ended (destroyed, or ended with their view controller).
   int LiveEngines() const;
-  int LiveViewControllers() const;
   // Calls that passed a handle this fake never gave out or had already ended, or destroyed an
   // engine that a view controller had taken over.
   int MisusedHandles() const;
