@@ -74,15 +74,12 @@ class FlutterWindowTest : public testing::Test {
     return window;
   }
 
-  // The UI side sends `method` on `channel`; returns the answer that came back at once.
-  std::optional<std::vector<uint8_t>> Call(const std::string& channel, const std::string& method) {
+  // The UI side sends `method` on `channel`; returns the answer that came back at once, if any.
+  std::vector<uint8_t> Call(const std::string& channel, const std::string& method) {
     const auto encoded = flutter::StandardMethodCodec::GetInstance().EncodeMethodCall(
         flutter::MethodCall<>(method, nullptr));
     const auto response = messenger_.ResponseTo(messenger_.Deliver(channel, *encoded));
-    if (!response.has_value()) {
-      return std::nullopt;
-    }
-    return response->bytes;
+    return response.has_value() ? response->bytes : std::vector<uint8_t>{};
   }
 
   std::vector<testing_fakes::MessengerCall> EventsSent() const {

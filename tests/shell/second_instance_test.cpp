@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <ostream>
 #include <vector>
 
 #include "shell/win32_window.h"
@@ -60,6 +61,8 @@ struct ActivationCase {
   UINT placement_before;
   bool zoomed_after;
 };
+
+void PrintTo(const ActivationCase& activation, std::ostream* out) { *out << activation.name; }
 
 class SecondInstanceTest : public testing::TestWithParam<ActivationCase> {
  protected:

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <ostream>
 #include <string>
 
 #include "shell/win32_window.h"
@@ -50,6 +51,8 @@ struct ScalingCase {
   Win32Window::Point origin;
   Corners expected;
 };
+
+void PrintTo(const ScalingCase& scaling, std::ostream* out) { *out << scaling.dpi << " DPI"; }
 
 class Win32WindowScalingTest : public Win32WindowTest,
                                public testing::WithParamInterface<ScalingCase> {};
