@@ -116,7 +116,7 @@ TEST_F(ResourcesTest, VersionRecordNamesTheProductAndItsVersion) {
 
   ASSERT_TRUE(VerQueryValueW(data.data(), L"\\", &value, &length));
   const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
-  // 2.5.2.111, most significant part in the high word.
+  // 2.5.2.111, most significant field in the high word.
   EXPECT_EQ(fixed->dwFileVersionMS, 0x00020005u);
   EXPECT_EQ(fixed->dwFileVersionLS, 0x0002006Fu);
   EXPECT_EQ(fixed->dwProductVersionMS, 0x00020005u);
