@@ -163,11 +163,6 @@ int RecordingEngine::LiveEngines() const {
                                         [](const auto& engine) { return !engine->ended; }));
 }
 
-int RecordingEngine::LiveViewControllers() const {
-  return static_cast<int>(std::count_if(state_->controllers.begin(), state_->controllers.end(),
-                                        [](const auto& controller) { return !controller->ended; }));
-}
-
 int RecordingEngine::MisusedHandles() const { return state_->misused_handles; }
 
 }  // namespace testing_fakes
@@ -210,8 +205,7 @@ bool FlutterDesktopEngineDestroy(FlutterDesktopEngineRef engine) {
 FlutterDesktopMessengerRef FlutterDesktopEngineGetMessenger(FlutterDesktopEngineRef engine) {
   auto& state = Current();
   auto& call = state.Record(__func__, engine);
-  // A failed engine creation passes its null handle on; that gets no messenger.
-  if (engine == nullptr || state.LiveEngine(engine) == nullptr) {
+  if (state.LiveEngine(engine) == nullptr) {
     return nullptr;
   }
   call.returned = state.messenger;
@@ -247,9 +241,6 @@ FlutterDesktopViewControllerRef FlutterDesktopViewControllerCreate(int width, in
   auto& call = state.Record(__func__, engine);
   call.width = width;
   call.height = height;
-  if (engine == nullptr) {
-    return nullptr;
-  }
   FlutterDesktopEngine* live = state.LiveEngine(engine);
   if (live == nullptr) {
     return nullptr;
@@ -303,7 +294,6 @@ bool FlutterDesktopViewControllerHandleTopLevelWindowProc(
   call.message = message;
   call.wparam = wparam;
   call.lparam = lparam;
-  call.result_pointer_is_null = result == nullptr;
   if (state.LiveController(controller) == nullptr || !state.window_proc_handler) {
     return false;
   }

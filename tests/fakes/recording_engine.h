@@ -43,7 +43,6 @@ struct EngineCall {
   FlutterDesktopWindowMessage message = 0;
   FlutterDesktopWParam wparam = 0;
   FlutterDesktopLParam lparam = 0;
-  bool result_pointer_is_null = false;
 };
 
 // A recording stand-in for the embedder's engine, view-controller, view, display and console
@@ -82,9 +81,8 @@ class RecordingEngine {
 
   // Engines created and not yet ended (destroyed, or ended with their view controller).
   int LiveEngines() const;
-  int LiveViewControllers() const;
-  // Calls that passed a handle this fake never gave out or had already ended, or destroyed an
-  // engine that a view controller had taken over.
+  // Calls that passed a handle this fake never gave out (null too) or had already ended, or
+  // destroyed an engine that a view controller had taken over.
   int MisusedHandles() const;
 
   struct State;

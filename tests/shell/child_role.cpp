@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "base/scoped_win32.h"
+#include "tests/shell/message_pump.h"
 
 namespace shell_testing {
 namespace {
@@ -59,14 +60,6 @@ int RunChildRoleOrTests(int argc, char** argv) {
   return RUN_ALL_TESTS();
 }
 
-void DispatchPendingMessages() {
-  MSG message;
-  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
-  }
-}
-
 ChildRun RunSelfAs(const char* role, const std::wstring& extra_arguments,
                    std::chrono::milliseconds timeout, DWORD creation_flags) {
   ChildRun run;
@@ -82,10 +75,9 @@ ChildRun RunSelfAs(const char* role, const std::wstring& extra_arguments,
   // Only the child's end is inherited.
   SetHandleInformation(reader.Get(), HANDLE_FLAG_INHERIT, 0);
 
+  const std::string_view role_name(role);
   std::wstring command_line = L"\"" + OwnPath() + L"\" --child-role=";
-  for (const char* letter = role; *letter != '\0'; ++letter) {
-    command_line.push_back(static_cast<wchar_t>(*letter));
-  }
+  command_line.append(role_name.begin(), role_name.end());
   if (!extra_arguments.empty()) {
     command_line += L" " + extra_arguments;
   }
@@ -105,21 +97,15 @@ ChildRun RunSelfAs(const char* role, const std::wstring& extra_arguments,
   // Our copy of the write end would keep the pipe open after the child is gone.
   writer.Reset();
 
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  for (;;) {
-    DrainPipe(reader.Get(), &run.output);
-    HANDLE waited = child.Get();
-    const DWORD wait = MsgWaitForMultipleObjects(1, &waited, FALSE, 20, QS_ALLINPUT);
-    if (wait == WAIT_OBJECT_0) {
-      run.exited_in_time = true;
-      break;
-    }
-    DispatchPendingMessages();
-    if (std::chrono::steady_clock::now() > deadline) {
-      TerminateProcess(child.Get(), 99);
-      WaitForSingleObject(child.Get(), 5000);
-      break;
-    }
+  run.exited_in_time = PumpMessagesUntil(
+      [&] {
+        DrainPipe(reader.Get(), &run.output);
+        return WaitForSingleObject(child.Get(), 0) == WAIT_OBJECT_0;
+      },
+      timeout);
+  if (!run.exited_in_time) {
+    TerminateProcess(child.Get(), 99);
+    WaitForSingleObject(child.Get(), 5000);
   }
   DrainPipe(reader.Get(), &run.output);
   GetExitCodeProcess(child.Get(), &run.exit_code);

@@ -34,9 +34,6 @@ struct ChildRun {
 ChildRun RunSelfAs(const char* role, const std::wstring& extra_arguments,
                    std::chrono::milliseconds timeout, DWORD creation_flags = 0);
 
-// Dispatches the window messages waiting for this thread.
-void DispatchPendingMessages();
-
 }  // namespace shell_testing
 
 #endif  // QUORVANTA_TESTS_SHELL_CHILD_ROLE_H_

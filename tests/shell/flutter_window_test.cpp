@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -32,28 +33,22 @@ using testing::IsEmpty;
 using testing_fakes::EngineCall;
 using testing_fakes::MessengerFunction;
 
-constexpr Win32Window::Point kOrigin{10, 10};
-constexpr Win32Window::Size kSize{360, 690};
-
 constexpr char kGetRegistrar[] = "FlutterDesktopEngineGetPluginRegistrar";
-constexpr char kReloadFonts[] = "FlutterDesktopEngineReloadSystemFonts";
 constexpr char kDestroyController[] = "FlutterDesktopViewControllerDestroy";
 constexpr char kWindowProc[] = "FlutterDesktopViewControllerHandleTopLevelWindowProc";
 
-const char* const kRegistrarNames[] = {"ConnectivityPlusWindowsPlugin",
-                                       "FlutterPlatformAlertPlugin",
-                                       "RivePlugin",
-                                       "ScreenRetrieverWindowsPluginCApi",
-                                       "SentryFlutterPlugin",
-                                       "TrayManagerPlugin",
-                                       "UrlLauncherWindows",
-                                       "WindowManagerPlugin",
-                                       "WindowsSingleInstancePlugin"};
-
-std::vector<uint8_t> EncodedCall(const std::string& method) {
-  const flutter::MethodCall<> call(method, nullptr);
-  return *flutter::StandardMethodCodec::GetInstance().EncodeMethodCall(call);
-}
+// The registrar names in lookup order. Each plugin library's registration function is named after
+// its registrar, except that no library registers the one without a native side.
+constexpr const char* kRegistrarNames[] = {"ConnectivityPlusWindowsPlugin",
+                                           "FlutterPlatformAlertPlugin",
+                                           "RivePlugin",
+                                           "ScreenRetrieverWindowsPluginCApi",
+                                           "SentryFlutterPlugin",
+                                           "TrayManagerPlugin",
+                                           "UrlLauncherWindows",
+                                           "WindowManagerPlugin",
+                                           "WindowsSingleInstancePlugin"};
+constexpr char kWithoutLibrary[] = "SentryFlutterPlugin";
 
 std::vector<uint8_t> SuccessEnvelope(const flutter::EncodableValue& value) {
   return *flutter::StandardMethodCodec::GetInstance().EncodeSuccessEnvelope(&value);
@@ -75,35 +70,20 @@ class FlutterWindowTest : public testing::Test {
   // Creates the host window as the program does.
   std::unique_ptr<FlutterWindow> CreateHostWindow() {
     auto window = std::make_unique<FlutterWindow>(flutter::EngineProject(L"data"));
-    created_ = window->Create(L"Quorvanta", kOrigin, kSize);
+    created_ = window->Create(L"Quorvanta", {10, 10}, {360, 690});
     return window;
   }
 
-  // The UI side sends `method` on `channel`; returns the answer that came back at once.
-  std::optional<std::vector<uint8_t>> Call(const std::string& channel, const std::string& method) {
-    const auto response = messenger_.ResponseTo(messenger_.Deliver(channel, EncodedCall(method)));
-    if (!response.has_value()) {
-      return std::nullopt;
-    }
-    return response->bytes;
+  // The UI side sends `method` on `channel`; returns the answer that came back at once, if any.
+  std::vector<uint8_t> Call(const std::string& channel, const std::string& method) {
+    const auto encoded = flutter::StandardMethodCodec::GetInstance().EncodeMethodCall(
+        flutter::MethodCall<>(method, nullptr));
+    const auto response = messenger_.ResponseTo(messenger_.Deliver(channel, *encoded));
+    return response.has_value() ? response->bytes : std::vector<uint8_t>{};
   }
 
-  // The events sent on `channel` so far, with the threads they were sent from.
-  std::vector<testing_fakes::MessengerCall> EventsSentOn(const std::string& channel) const {
-    std::vector<testing_fakes::MessengerCall> events;
-    for (auto& call : messenger_.CallsTo(MessengerFunction::kSend)) {
-      if (call.channel == channel) {
-        events.push_back(std::move(call));
-      }
-    }
-    return events;
-  }
-
-  // Calls of the embedder, leaving out the window messages offered to the view controller.
-  std::vector<EngineCall> CallsWithoutWindowMessages() const {
-    std::vector<EngineCall> calls = embedder_.Calls();
-    std::erase_if(calls, [](const EngineCall& call) { return call.function == kWindowProc; });
-    return calls;
+  std::vector<testing_fakes::MessengerCall> EventsSent() const {
+    return messenger_.CallsTo(MessengerFunction::kSend);
   }
 
   // Declared first: the engine's messenger outlives the engine.
@@ -124,41 +104,27 @@ TEST_F(FlutterWindowTest, CreationRunsTheViewRegistersThePluginsWiresTheChannels
       "FlutterDesktopViewControllerGetView"};
   expected_functions.insert(expected_functions.end(), std::size(kRegistrarNames), kGetRegistrar);
   expected_functions.push_back("FlutterDesktopViewGetHWND");
-  EXPECT_THAT(embedder_.FunctionNamesWithoutWindowMessages(), ElementsAreArray(expected_functions));
+  ASSERT_THAT(embedder_.FunctionNamesWithoutWindowMessages(), ElementsAreArray(expected_functions));
 
-  const std::vector<EngineCall> calls = CallsWithoutWindowMessages();
-  ASSERT_EQ(calls.size(), expected_functions.size());
-  const void* engine = calls[1].returned;
-  std::vector<std::string> looked_up;
-  std::vector<const void*> registered_with;
-  for (const EngineCall& call : calls) {
-    if (call.function != kGetRegistrar) {
-      continue;
-    }
-    EXPECT_EQ(call.handle, engine);
-    looked_up.push_back(call.plugin_name);
-    if (call.plugin_name != "SentryFlutterPlugin") {
-      registered_with.push_back(call.returned);
-    }
-  }
-  EXPECT_THAT(looked_up, ElementsAreArray(kRegistrarNames));
-  // Each plugin library gets the registrar looked up under its own name.
-  const char* const functions[] = {"ConnectivityPlusWindowsPluginRegisterWithRegistrar",
-                                   "FlutterPlatformAlertPluginRegisterWithRegistrar",
-                                   "RivePluginRegisterWithRegistrar",
-                                   "ScreenRetrieverWindowsPluginCApiRegisterWithRegistrar",
-                                   "TrayManagerPluginRegisterWithRegistrar",
-                                   "UrlLauncherWindowsRegisterWithRegistrar",
-                                   "WindowManagerPluginRegisterWithRegistrar",
-                                   "WindowsSingleInstancePluginRegisterWithRegistrar"};
+  std::vector<EngineCall> calls = embedder_.Calls();
+  std::erase_if(calls, [](const EngineCall& call) { return call.function == kWindowProc; });
   const std::vector<testing_fakes::PluginRegistration> registrations =
       testing_fakes::PluginRegistrations();
-  ASSERT_EQ(registrations.size(), std::size(functions));
-  ASSERT_EQ(registered_with.size(), std::size(functions));
-  for (size_t index = 0; index < registrations.size(); ++index) {
-    EXPECT_EQ(registrations[index].function, functions[index]);
-    EXPECT_EQ(registrations[index].registrar, registered_with[index]) << functions[index];
+  auto registration = registrations.begin();
+  for (size_t row = 0; row < std::size(kRegistrarNames); ++row) {
+    const std::string name = kRegistrarNames[row];
+    SCOPED_TRACE(name);
+    const EngineCall& lookup = calls[5 + row];
+    EXPECT_EQ(lookup.handle, calls[1].returned);
+    EXPECT_EQ(lookup.plugin_name, name);
+    if (name != kWithoutLibrary) {
+      ASSERT_NE(registration, registrations.end());
+      EXPECT_EQ(registration->function, name + "RegisterWithRegistrar");
+      EXPECT_EQ(registration->registrar, lookup.returned);
+      ++registration;
+    }
   }
+  EXPECT_EQ(registration, registrations.end());
 
   std::vector<std::string> channels;
   for (const auto& call : messenger_.CallsTo(MessengerFunction::kSetCallback)) {
@@ -171,14 +137,13 @@ TEST_F(FlutterWindowTest, CreationRunsTheViewRegistersThePluginsWiresTheChannels
   // The view has the client area's size, lies in it as its child, and the window stays hidden.
   RECT client{};
   GetClientRect(handle, &client);
-  EXPECT_EQ(calls[3].width, client.right - client.left);
-  EXPECT_EQ(calls[3].height, client.bottom - client.top);
+  EXPECT_EQ(calls[3].width, client.right);
+  EXPECT_EQ(calls[3].height, client.bottom);
   HWND view = static_cast<HWND>(const_cast<void*>(calls.back().returned));
   EXPECT_EQ(GetParent(view), handle);
   RECT view_area{};
   GetClientRect(view, &view_area);
-  EXPECT_EQ(view_area.right, client.right);
-  EXPECT_EQ(view_area.bottom, client.bottom);
+  EXPECT_TRUE(EqualRect(&view_area, &client));
   EXPECT_FALSE(IsWindowVisible(handle));
   EXPECT_EQ(log_.Err(), "");
 }
@@ -205,9 +170,9 @@ TEST_F(FlutterWindowTest, WithoutAViewNothingIsRegisteredOrWiredAndCreationFails
   EXPECT_FALSE(created_);
   EXPECT_EQ(log_.Err(), "Failed to create view controller.\n");
   EXPECT_THAT(testing_fakes::PluginRegistrations(), IsEmpty());
-  EXPECT_EQ(messenger_.Calls().size(), 0u);
-  const std::vector<std::string> names = embedder_.FunctionNamesWithoutWindowMessages();
-  EXPECT_EQ(std::count(names.begin(), names.end(), kGetRegistrar), 0);
+  EXPECT_THAT(messenger_.Calls(), IsEmpty());
+  EXPECT_THAT(embedder_.FunctionNamesWithoutWindowMessages(),
+              testing::Not(testing::Contains(kGetRegistrar)));
   // The native window is left for the caller to destroy; what still reaches it goes nowhere near
   // the failed view controller or the engine it ended.
   ASSERT_NE(window->GetHandle(), nullptr);
@@ -218,13 +183,10 @@ TEST_F(FlutterWindowTest, WithoutAViewNothingIsRegisteredOrWiredAndCreationFails
 
 TEST_F(FlutterWindowTest, TheViewControllerSeesEachMessageFirstAndWhatItHandlesGoesNoFurther) {
   bool view_handles = true;
-  embedder_.SetWindowProcHandler(
-      [&](FlutterDesktopWindowMessage message) -> std::optional<FlutterDesktopLResult> {
-        if ((message == WM_CLOSE || message == WM_FONTCHANGE) && view_handles) {
-          return 42;
-        }
-        return std::nullopt;
-      });
+  embedder_.SetWindowProcHandler([&](FlutterDesktopWindowMessage message) {
+    const bool handled = view_handles && (message == WM_CLOSE || message == WM_FONTCHANGE);
+    return handled ? std::optional<FlutterDesktopLResult>(42) : std::nullopt;
+  });
   const std::unique_ptr<FlutterWindow> window = CreateHostWindow();
   ASSERT_TRUE(created_);
   HWND handle = window->GetHandle();
@@ -245,7 +207,8 @@ TEST_F(FlutterWindowTest, TheViewControllerSeesEachMessageFirstAndWhatItHandlesG
   view_handles = false;
   embedder_.ClearCalls();
   EXPECT_EQ(SendMessageW(handle, WM_FONTCHANGE, 0, 0), 0);
-  ASSERT_THAT(embedder_.FunctionNames(), ElementsAre(kWindowProc, kReloadFonts));
+  ASSERT_THAT(embedder_.FunctionNames(),
+              ElementsAre(kWindowProc, "FlutterDesktopEngineReloadSystemFonts"));
   EXPECT_EQ(embedder_.Calls()[1].handle, engine);
   EXPECT_EQ(SendMessageW(handle, WM_CLOSE, 0, 0), 0);
   EXPECT_FALSE(IsWindowVisible(handle));
@@ -265,11 +228,10 @@ TEST_F(FlutterWindowTest, WorkerEventsReachTheUiInOrderAndStopBeforeTheMessenger
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
   });
-  const bool events_arrived =
-      PumpMessagesUntil([&] { return EventsSentOn("openconnect_events").size() >= 20; });
+  const bool events_arrived = PumpMessagesUntil([&] { return EventsSent().size() >= 20; });
 
   DestroyWindow(window->GetHandle());
-  const size_t sent_at_teardown = EventsSentOn("openconnect_events").size();
+  const size_t sent_at_teardown = EventsSent().size();
   const int32_t posted_at_teardown = posted;
   EXPECT_FALSE(vpn::HasListener(vpn::EventStream::kOpenConnect));
   // The worker goes on; so does the loop, which must find nothing to send any more. A listener
@@ -285,11 +247,12 @@ TEST_F(FlutterWindowTest, WorkerEventsReachTheUiInOrderAndStopBeforeTheMessenger
 
   ASSERT_TRUE(events_arrived);
   ASSERT_TRUE(worker_went_on);
-  const std::vector<testing_fakes::MessengerCall> events = EventsSentOn("openconnect_events");
+  const std::vector<testing_fakes::MessengerCall> events = EventsSent();
   EXPECT_EQ(events.size(), sent_at_teardown);
   EXPECT_THAT(late_listener->Codes(), IsEmpty());
   int32_t expected_code = 1;
   for (const auto& event : events) {
+    EXPECT_EQ(event.channel, "openconnect_events");
     EXPECT_EQ(event.bytes, SuccessEnvelope(flutter::EncodableValue(expected_code++)));
     EXPECT_EQ(event.thread, std::this_thread::get_id());
   }
@@ -298,7 +261,6 @@ TEST_F(FlutterWindowTest, WorkerEventsReachTheUiInOrderAndStopBeforeTheMessenger
   const auto destroyed = std::find(names.begin(), names.end(), kDestroyController);
   ASSERT_NE(destroyed, names.end());
   EXPECT_EQ(std::find(destroyed, names.end(), kWindowProc), names.end());
-  window.reset();
 }
 
 }  // namespace

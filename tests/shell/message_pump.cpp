@@ -2,9 +2,15 @@
 
 #include <windows.h>
 
-#include "tests/shell/child_role.h"
-
 namespace shell_testing {
+
+void DispatchPendingMessages() {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
 
 bool PumpMessagesUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
   const auto deadline = std::chrono::steady_clock::now() + limit;

@@ -6,6 +6,9 @@
 
 namespace shell_testing {
 
+// Dispatches the window messages waiting for this thread.
+void DispatchPendingMessages();
+
 // Dispatches this thread's window messages until `done` holds; false when it still does not
 // after `limit`.
 [[nodiscard]] bool PumpMessagesUntil(const std::function<bool()>& done,

@@ -2,15 +2,13 @@
 
 namespace shell_testing {
 
-OtherWindow::OtherWindow()
-    : window_(CreateWindowExW(0, L"STATIC", L"Other window", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 600,
-                              100, 200, 150, nullptr, nullptr, GetModuleHandleW(nullptr),
-                              nullptr)) {}
-
-OtherWindow::~OtherWindow() {
-  if (window_ != nullptr) {
-    DestroyWindow(window_);
-  }
+base::ScopedWindow MakeOtherWindowActive() {
+  base::ScopedWindow other(CreateWindowExW(0, L"STATIC", L"Other window",
+                                           WS_OVERLAPPEDWINDOW | WS_VISIBLE, 600, 100, 200, 150,
+                                           nullptr, nullptr, GetModuleHandleW(nullptr), nullptr));
+  SetActiveWindow(other.Get());
+  SetWindowPos(other.Get(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  return other;
 }
 
 bool IsAbove(HWND upper, HWND lower) {

@@ -3,52 +3,34 @@
 
 #include <windows.h>
 
-#include <algorithm>
-#include <vector>
-
+#include "base/scoped_win32.h"
 #include "shell/win32_window.h"
 
 namespace shell_testing {
 
-// A top-level window that records its hooks and the messages reaching its handler.
+// Where and how large the program creates its window, in logical units.
+constexpr Win32Window::Point kOrigin{10, 10};
+constexpr Win32Window::Size kSize{360, 690};
+
+// A top-level window that records the calls of its hooks.
 class RecordingWindow : public Win32Window {
  public:
-  bool on_create_result = true;
   int on_create_calls = 0;
   HWND handle_during_on_create = nullptr;
   int on_destroy_calls = 0;
-  std::vector<UINT> messages;
-
-  int MessageCount(UINT message) const {
-    return static_cast<int>(std::count(messages.begin(), messages.end(), message));
-  }
 
  protected:
   bool OnCreate() override {
     ++on_create_calls;
     handle_during_on_create = GetHandle();
-    return on_create_result;
+    return true;
   }
   void OnDestroy() override { ++on_destroy_calls; }
-  LRESULT HandleMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam) override {
-    messages.push_back(message);
-    return Win32Window::HandleMessage(window, message, wparam, lparam);
-  }
 };
 
-// A plain visible top-level window of another class, to compare activation and Z-order with.
-class OtherWindow {
- public:
-  OtherWindow();
-  ~OtherWindow();
-  OtherWindow(const OtherWindow&) = delete;
-  OtherWindow& operator=(const OtherWindow&) = delete;
-
-  HWND Get() const { return window_; }
-
- private:
-  HWND window_;
-};
+// A plain visible top-level window of another class, on top and active, to compare activation
+// and Z-order with.
+base::ScopedWindow MakeOtherWindowActive();
 
 // Whether `upper` comes before `lower` in the Z-order of top-level windows.
 bool IsAbove(HWND upper, HWND lower);

@@ -3,17 +3,18 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
-#include "tests/shell/executable_resources.h"
+#include "base/scoped_win32.h"
+#include "shell/wide_to_utf8.h"
 
+// The resources are read back from the built program, without running it.
 namespace shell_testing {
 namespace {
 
-using testing::ElementsAre;
 using testing::HasSubstr;
-using testing::Optional;
-using testing::Pair;
 
 // The program, whose copy lies beside this test program.
 std::wstring ExecutableUnderTest() {
@@ -24,61 +25,119 @@ std::wstring ExecutableUnderTest() {
   return path + std::wstring(name.begin(), name.end());
 }
 
+// The unsigned number of `size` bytes at `offset`, least significant byte first.
+uint32_t LittleEndian(const std::string& bytes, size_t offset, size_t size) {
+  uint32_t value = 0;
+  for (size_t index = size; index > 0; --index) {
+    value = (value << 8) | static_cast<uint8_t>(bytes.at(offset + index - 1));
+  }
+  return value;
+}
+
+uint32_t BigEndian32(const std::string& bytes, size_t offset) {
+  uint32_t value = 0;
+  for (size_t index = 0; index < 4; ++index) {
+    value = (value << 8) | static_cast<uint8_t>(bytes.at(offset + index));
+  }
+  return value;
+}
+
 class ResourcesTest : public testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(resources_.IsOpen()); }
+  void SetUp() override { ASSERT_TRUE(module_.IsValid()); }
 
-  ExecutableResources resources_{ExecutableUnderTest()};
+  // The bytes of resource `id` of `type`; empty when there is none.
+  std::string Resource(LPCWSTR type, int id) const {
+    HRSRC found = FindResourceW(module_.Get(), MAKEINTRESOURCEW(id), type);
+    const void* bytes =
+        found != nullptr ? LockResource(LoadResource(module_.Get(), found)) : nullptr;
+    if (bytes == nullptr) {
+      return std::string();
+    }
+    return std::string(static_cast<const char*>(bytes), SizeofResource(module_.Get(), found));
+  }
+
+  const std::wstring path_ = ExecutableUnderTest();
+  const base::ScopedLibrary module_{LoadLibraryExW(
+      path_.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE)};
 };
 
 TEST_F(ResourcesTest, ManifestRequestsAdministratorAndPerMonitorAwareness) {
-  const auto manifest = resources_.Manifest();
-  ASSERT_TRUE(manifest.has_value());
-  EXPECT_THAT(*manifest, HasSubstr("<requestedExecutionLevel level=\"requireAdministrator\" "
-                                   "uiAccess=\"false\"/>"));
-  EXPECT_THAT(*manifest, HasSubstr(">PerMonitorV2</dpiAwareness>"));
+  const std::string manifest = Resource(RT_MANIFEST, 1);
+  EXPECT_THAT(manifest, HasSubstr("<requestedExecutionLevel level=\"requireAdministrator\" "
+                                  "uiAccess=\"false\"/>"));
+  EXPECT_THAT(manifest, HasSubstr(">PerMonitorV2</dpiAwareness>"));
   for (const char* windows_version :
        {"{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
         "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"}) {
-    EXPECT_THAT(*manifest, HasSubstr(std::string("<supportedOS Id=\"") + windows_version + "\"/>"));
+    EXPECT_THAT(manifest, HasSubstr(std::string("<supportedOS Id=\"") + windows_version + "\"/>"));
   }
 }
 
 TEST_F(ResourcesTest, IconGroupHoldsSixThirtyTwoBitImagesWithAPngForTheLargest) {
-  const std::vector<IconImage> images = resources_.IconGroup(101);
-  ASSERT_EQ(images.size(), 6u);
+  // The group: a 6-byte header whose last field is the count, then a 14-byte entry per image.
+  const std::string group = Resource(RT_GROUP_ICON, 101);
   const int sizes[] = {256, 128, 64, 48, 32, 16};
-  for (size_t index = 0; index < images.size(); ++index) {
-    const IconImage& image = images[index];
-    const int size = sizes[index];
+  ASSERT_EQ(group.size(), 6 + std::size(sizes) * 14);
+  ASSERT_EQ(LittleEndian(group, 4, 2), std::size(sizes));
+  for (size_t index = 0; index < std::size(sizes); ++index) {
+    const uint32_t size = sizes[index];
     SCOPED_TRACE(size);
-    EXPECT_EQ(image.declared_width, size);
-    EXPECT_EQ(image.declared_height, size);
-    EXPECT_EQ(image.declared_bit_count, 32);
-    EXPECT_EQ(image.width, size);
-    EXPECT_EQ(image.height, size);
-    EXPECT_EQ(image.bits_per_pixel, 32);
-    EXPECT_EQ(image.is_png, size == 256);
+    const size_t entry = 6 + index * 14;
+    // A declared width or height of 0 stands for 256.
+    EXPECT_EQ(LittleEndian(group, entry, 1), size % 256);
+    EXPECT_EQ(LittleEndian(group, entry + 1, 1), size % 256);
+    EXPECT_EQ(LittleEndian(group, entry + 6, 2), 32u);
+    const std::string image = Resource(RT_ICON, LittleEndian(group, entry + 12, 2));
+    ASSERT_GE(image.size(), 40u);
+    if (size == 256) {
+      // The signature, then the header chunk: width, height, bit depth 8, colour type RGBA.
+      ASSERT_EQ(image.substr(0, 8), "\x89PNG\r\n\x1A\n");
+      EXPECT_EQ(BigEndian32(image, 16), size);
+      EXPECT_EQ(BigEndian32(image, 20), size);
+      EXPECT_EQ(image[24], 8);
+      EXPECT_EQ(image[25], 6);
+    } else {
+      // A bitmap header; its height counts the colour rows and the mask rows.
+      EXPECT_EQ(LittleEndian(image, 4, 4), size);
+      EXPECT_EQ(LittleEndian(image, 8, 4), 2 * size);
+      EXPECT_EQ(LittleEndian(image, 14, 2), 32u);
+    }
   }
 }
 
 TEST_F(ResourcesTest, VersionRecordNamesTheProductAndItsVersion) {
-  const auto version = resources_.Version();
-  ASSERT_TRUE(version.has_value());
-  EXPECT_THAT(version->file_version, ElementsAre(2, 5, 2, 111));
-  EXPECT_THAT(version->product_version, ElementsAre(2, 5, 2, 111));
-  EXPECT_THAT(version->translations, ElementsAre(Pair(0x0409, 1252)));
+  DWORD ignored = 0;
+  std::vector<uint8_t> data(GetFileVersionInfoSizeW(path_.c_str(), &ignored));
+  ASSERT_FALSE(data.empty());
+  ASSERT_TRUE(GetFileVersionInfoW(path_.c_str(), 0, static_cast<DWORD>(data.size()), data.data()));
+  void* value = nullptr;
+  UINT length = 0;
 
-  const std::wstring block = L"040904e4";
-  EXPECT_THAT(resources_.VersionString(block, L"FileVersion"), Optional(std::string("2.5.2+111")));
-  EXPECT_THAT(resources_.VersionString(block, L"ProductVersion"),
-              Optional(std::string("2.5.2+111")));
-  EXPECT_THAT(resources_.VersionString(block, L"ProductName"), Optional(std::string("Quorvanta")));
-  EXPECT_THAT(resources_.VersionString(block, L"FileDescription"),
-              Optional(std::string("Quorvanta")));
-  EXPECT_THAT(resources_.VersionString(block, L"InternalName"), Optional(std::string("Quorvanta")));
-  EXPECT_THAT(resources_.VersionString(block, L"CompanyName"),
-              Optional(std::string("Belstromadyn")));
+  ASSERT_TRUE(VerQueryValueW(data.data(), L"\\", &value, &length));
+  const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
+  // 2.5.2.111, most significant field in the high word.
+  EXPECT_EQ(fixed->dwFileVersionMS, 0x00020005u);
+  EXPECT_EQ(fixed->dwFileVersionLS, 0x0002006Fu);
+  EXPECT_EQ(fixed->dwProductVersionMS, 0x00020005u);
+  EXPECT_EQ(fixed->dwProductVersionLS, 0x0002006Fu);
+
+  // US English, code page 1252, and nothing else.
+  ASSERT_TRUE(VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", &value, &length));
+  ASSERT_EQ(length, 4u);
+  EXPECT_EQ(static_cast<const WORD*>(value)[0], 0x0409);
+  EXPECT_EQ(static_cast<const WORD*>(value)[1], 1252);
+
+  const std::pair<const wchar_t*, const char*> strings[] = {
+      {L"FileVersion", "2.5.2+111"},  {L"ProductVersion", "2.5.2+111"},
+      {L"ProductName", "Quorvanta"},  {L"FileDescription", "Quorvanta"},
+      {L"InternalName", "Quorvanta"}, {L"CompanyName", "Belstromadyn"}};
+  for (const auto& [name, expected] : strings) {
+    SCOPED_TRACE(expected);
+    const std::wstring query = std::wstring(L"\\StringFileInfo\\040904e4\\") + name;
+    ASSERT_TRUE(VerQueryValueW(data.data(), query.c_str(), &value, &length));
+    EXPECT_EQ(WideToUtf8(static_cast<const wchar_t*>(value)), expected);
+  }
 }
 
 }  // namespace

@@ -8,8 +8,11 @@
 #include <vector>
 
 #include "base/log.h"
+#include "shell/command_line_arguments.h"
+#include "shell/debug_console.h"
 #include "shell/startup.h"
 #include "shell/wide_to_utf8.h"
+#include "tests/fakes/recording_engine.h"
 #include "tests/shell/child_role.h"
 #include "tests/support/log_capture.h"
 
@@ -19,69 +22,159 @@ namespace {
 using testing::ElementsAre;
 using testing::HasSubstr;
 
+constexpr auto kChildTimeout = std::chrono::seconds(60);
+
+// "a", an unpaired high surrogate, "b".
+constexpr wchar_t kUnpairedHigh[] = {L'a', 0xD800, L'b', 0};
+// An unpaired low surrogate at the end.
+constexpr wchar_t kUnpairedLow[] = {L'a', 0xDC00, 0};
+// U+1F512 (a lock) as its surrogate pair, then U+00E9.
+constexpr wchar_t kPairAndAccent[] = {0xD83D, 0xDD12, 0x00E9, 0};
+constexpr char kPairAndAccentUtf8[] = "\xF0\x9F\x94\x92\xC3\xA9";
+
+TEST(WideToUtf8Test, LenientReplacesUnpairedSurrogatesAndStrictRefusesThem) {
+  struct Row {
+    const wchar_t* text;
+    const char* lenient;
+    const char* strict;
+  };
+  const Row rows[] = {
+      {L"C:\\Program Files\\Quorvanta", "C:\\Program Files\\Quorvanta",
+       "C:\\Program Files\\Quorvanta"},
+      {kPairAndAccent, kPairAndAccentUtf8, kPairAndAccentUtf8},
+      {L"", "", ""},
+      {nullptr, "", ""},
+      {kUnpairedHigh,
+       "a\xEF\xBF\xBD"
+       "b",
+       ""},
+      {kUnpairedLow, "a\xEF\xBF\xBD", ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.lenient);
+    EXPECT_EQ(WideToUtf8(row.text), row.lenient);
+    EXPECT_EQ(WideToUtf8Strict(row.text), row.strict);
+  }
+}
+
+TEST(ArgumentsFromCommandLineTest, SkipsTheProgramPathAndLeavesAnUnconvertibleArgumentEmpty) {
+  const std::wstring unpaired =
+      std::wstring(L"quorvanta.exe first ") + kUnpairedHigh + L" \"\" last";
+  EXPECT_THAT(ArgumentsFromCommandLine(L"\"C:\\Quorvanta dir\\quorvanta.exe\" one \"two words\" 3"),
+              ElementsAre("one", "two words", "3"));
+  EXPECT_THAT(ArgumentsFromCommandLine(L"\"C:\\Quorvanta dir\\quorvanta.exe\""), ElementsAre());
+  EXPECT_THAT(ArgumentsFromCommandLine(unpaired.c_str()), ElementsAre("first", "", "", "last"));
+}
+
+// Started with the arguments below: exits with 0 when it reads them back as UTF-8, the role's
+// own first, the unconvertible one empty in its place.
+int CheckOwnArguments() {
+  const std::vector<std::string> expected = {"--child-role=own-arguments", "alpha", "beta gamma",
+                                             "", kPairAndAccentUtf8};
+  return CommandLineArguments() == expected ? 0 : 1;
+}
+
+const bool kOwnArgumentsRegistered = RegisterChildRole("own-arguments", &CheckOwnArguments);
+
+TEST(CommandLineArgumentsTest, ReadsTheProcesssOwnCommandLine) {
+  ASSERT_TRUE(kOwnArgumentsRegistered);
+  const std::wstring arguments =
+      std::wstring(L"alpha \"beta gamma\" ") + kUnpairedHigh + L" " + kPairAndAccent;
+
+  const ChildRun child = RunSelfAs("own-arguments", arguments, kChildTimeout);
+
+  ASSERT_TRUE(child.exited_in_time);
+  EXPECT_EQ(child.exit_code, 0u);
+}
+
+// Started without a console: opens one, then writes a line that must no longer reach the
+// original standard output. Opening a second console fails and changes nothing.
+int OpenConsoleAndWrite() {
+  testing_fakes::RecordingEngine engine;
+  logging::Out("before the console");
+  if (GetConsoleWindow() != nullptr) {
+    return 20;
+  }
+  OpenDebugConsole();
+  if (GetConsoleWindow() == nullptr) {
+    return 21;
+  }
+  logging::Out("after the console");
+  logging::Err("error after the console");
+  OpenDebugConsole();
+  if (engine.FunctionNames() != std::vector<std::string>{"FlutterDesktopResyncOutputStreams"}) {
+    return 22;
+  }
+  return 0;
+}
+
+const bool kOpenConsoleRegistered = RegisterChildRole("open-console", &OpenConsoleAndWrite);
+
+TEST(OpenDebugConsoleTest, PointsTheStandardStreamsAtANewConsole) {
+  ASSERT_TRUE(kOpenConsoleRegistered);
+
+  const ChildRun child = RunSelfAs("open-console", L"", kChildTimeout, DETACHED_PROCESS);
+
+  ASSERT_TRUE(child.exited_in_time);
+  EXPECT_EQ(child.exit_code, 0u) << child.output;
+  EXPECT_THAT(child.output, HasSubstr("before the console"));
+  EXPECT_THAT(child.output, testing::Not(HasSubstr("after the console")));
+}
+
 // An install folder under a user profile whose name is not plain ASCII.
 constexpr wchar_t kDirectory[] = L"C:\\Users\\Zo\u00eb\\Quorvanta";
-constexpr char kDirectoryUtf8[] = "C:\\Users\\Zo\xC3\xAB\\Quorvanta";
 constexpr char kVariableLines[] =
     "Setting environment variables:\n"
     "v2ray.location.asset = C:\\Users\\Zo\xC3\xAB\\Quorvanta\n"
     "xray.location.asset = C:\\Users\\Zo\xC3\xAB\\Quorvanta\n";
 
-std::vector<std::wstring> tried_variables;
-
-bool RefuseFirstVariable(const wchar_t* name, const std::wstring& /*value*/) {
-  tried_variables.push_back(name);
-  return false;
-}
-
-bool RefuseSecondVariable(const wchar_t* name, const std::wstring& /*value*/) {
-  tried_variables.push_back(name);
-  return tried_variables.size() < 2;
-}
-
-// Prints the two variables as this process inherited them.
-int PrintAssetLocations() {
+// Exits with 0 when this process inherited both variables with the directory.
+int CheckAssetLocations() {
   for (const wchar_t* name : {L"v2ray.location.asset", L"xray.location.asset"}) {
     std::wstring value(32768, L'\0');
     value.resize(GetEnvironmentVariableW(name, value.data(), static_cast<DWORD>(value.size())));
-    logging::Out(WideToUtf8(name) + " inherited " + WideToUtf8(value.c_str()));
+    if (value != kDirectory) {
+      return 1;
+    }
   }
   return 0;
 }
 
-const bool kPrintAssetLocationsRegistered =
-    RegisterChildRole("print-asset-locations", &PrintAssetLocations);
+const bool kAssetLocationsRegistered = RegisterChildRole("asset-locations", &CheckAssetLocations);
 
 TEST(PublishAssetLocationsTest, WritesTheLinesAndSetsBothVariablesForEveryLaterChild) {
-  ASSERT_TRUE(kPrintAssetLocationsRegistered);
+  ASSERT_TRUE(kAssetLocationsRegistered);
   testing_support::LogCapture log;
 
   ASSERT_TRUE(PublishAssetLocations(kDirectory));
 
   EXPECT_EQ(log.Out(), std::string(kVariableLines) + "Environment variables set successfully.\n");
   EXPECT_EQ(log.Err(), "");
-  const ChildRun child = RunSelfAs("print-asset-locations", L"", std::chrono::seconds(60));
+  const ChildRun child = RunSelfAs("asset-locations", L"", kChildTimeout);
   ASSERT_TRUE(child.exited_in_time);
-  EXPECT_THAT(child.output,
-              HasSubstr(std::string("v2ray.location.asset inherited ") + kDirectoryUtf8 + "\r\n"));
-  EXPECT_THAT(child.output,
-              HasSubstr(std::string("xray.location.asset inherited ") + kDirectoryUtf8 + "\r\n"));
+  EXPECT_EQ(child.exit_code, 0u);
+}
+
+// The names the setter was asked for, and which of them it refuses (counted from 1).
+std::vector<std::wstring> tried_variables;
+size_t refused_variable = 0;
+
+bool RefuseOneVariable(const wchar_t* name, const std::wstring& /*value*/) {
+  tried_variables.push_back(name);
+  return tried_variables.size() != refused_variable;
 }
 
 TEST(PublishAssetLocationsTest, AVariableThatCannotBeSetEndsThePublishingThere) {
-  testing_support::LogCapture log;
-  tried_variables.clear();
-  EXPECT_FALSE(PublishAssetLocations(kDirectory, &RefuseFirstVariable));
-  EXPECT_THAT(tried_variables, ElementsAre(L"v2ray.location.asset"));
-  EXPECT_EQ(log.Out(), kVariableLines);
-  EXPECT_EQ(log.Err(), "Failed to set v2ray.location.asset\n");
-
-  log.Clear();
-  tried_variables.clear();
-  EXPECT_FALSE(PublishAssetLocations(kDirectory, &RefuseSecondVariable));
-  EXPECT_THAT(tried_variables, ElementsAre(L"v2ray.location.asset", L"xray.location.asset"));
-  EXPECT_EQ(log.Out(), kVariableLines);
-  EXPECT_EQ(log.Err(), "Failed to set xray.location.asset\n");
+  const wchar_t* const names[] = {L"v2ray.location.asset", L"xray.location.asset"};
+  for (refused_variable = 1; refused_variable <= std::size(names); ++refused_variable) {
+    SCOPED_TRACE(refused_variable);
+    testing_support::LogCapture log;
+    tried_variables.clear();
+    EXPECT_FALSE(PublishAssetLocations(kDirectory, &RefuseOneVariable));
+    EXPECT_EQ(tried_variables, std::vector<std::wstring>(names, names + refused_variable));
+    EXPECT_EQ(log.Out(), kVariableLines);
+    EXPECT_EQ(log.Err(), "Failed to set " + WideToUtf8(names[refused_variable - 1]) + "\n");
+  }
 }
 
 std::vector<UINT> dispatched;
@@ -111,7 +204,6 @@ TEST(RunMessageLoopTest, DispatchesEveryMessageAndEndsOnlyWithTheQuitMessage) {
                                 nullptr, GetModuleHandleW(nullptr), nullptr);
   ASSERT_NE(window, nullptr);
   const UINT_PTR guard = SetTimer(nullptr, 0, 20000, &EndAStuckLoop);
-  dispatched.clear();
 
   PostMessageW(window, WM_APP + 1, 0, 0);
   // A message for the thread itself, with no window, is no reason to stop either.

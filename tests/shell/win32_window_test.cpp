@@ -1,54 +1,39 @@
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <array>
+#include <ostream>
 #include <string>
 
 #include "shell/win32_window.h"
+#include "tests/fakes/fake_view_window.h"
 #include "tests/fakes/recording_engine.h"
 #include "tests/shell/recording_window.h"
 
 namespace shell_testing {
 namespace {
 
-using testing::ElementsAre;
+// Left, top, right, bottom: comparable, and printed when a comparison fails.
+using Corners = std::array<LONG, 4>;
 
-constexpr Win32Window::Point kOrigin{10, 10};
-constexpr Win32Window::Size kSize{360, 690};
+Corners CornersOf(const RECT& rect) { return {rect.left, rect.top, rect.right, rect.bottom}; }
 
-RECT WindowRect(HWND window) {
+Corners WindowCorners(HWND window) {
   RECT rect{};
   GetWindowRect(window, &rect);
-  return rect;
+  return CornersOf(rect);
 }
 
 // The rectangle of `child` in the client coordinates of its parent.
-RECT RectInParent(HWND child) {
-  RECT rect = WindowRect(child);
+Corners CornersInParent(HWND child) {
+  RECT rect{};
+  GetWindowRect(child, &rect);
   MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&rect), 2);
-  return rect;
+  return CornersOf(rect);
 }
 
-testing::AssertionResult SameRect(const RECT& actual, const RECT& expected) {
-  if (EqualRect(&actual, &expected)) {
-    return testing::AssertionSuccess();
-  }
-  return testing::AssertionFailure()
-         << "(" << actual.left << ", " << actual.top << ")-(" << actual.right << ", "
-         << actual.bottom << ") instead of (" << expected.left << ", " << expected.top << ")-("
-         << expected.right << ", " << expected.bottom << ")";
-}
-
-// The native window of a view made through the embedder's functions, as the host window gets it.
-HWND MakeViewWindow() {
-  FlutterDesktopEngineProperties properties{};
-  properties.assets_path = L"data\\flutter_assets";
-  properties.icu_data_path = L"data\\icudtl.dat";
-  properties.aot_library_path = L"data\\app.so";
-  properties.dart_entrypoint = "";
-  FlutterDesktopViewControllerRef controller =
-      FlutterDesktopViewControllerCreate(100, 80, FlutterDesktopEngineCreate(&properties));
-  return FlutterDesktopViewGetHWND(FlutterDesktopViewControllerGetView(controller));
-}
+// A child window like the embedder's view, parked until the host re-parents (and later
+// destroys) it.
+HWND MakeContent() { return testing_fakes::CreateFakeViewWindow(100, 80); }
 
 class Win32WindowTest : public testing::Test {
  protected:
@@ -64,8 +49,10 @@ class Win32WindowTest : public testing::Test {
 struct ScalingCase {
   uint32_t dpi;
   Win32Window::Point origin;
-  RECT expected;
+  Corners expected;
 };
+
+void PrintTo(const ScalingCase& scaling, std::ostream* out) { *out << scaling.dpi << " DPI"; }
 
 class Win32WindowScalingTest : public Win32WindowTest,
                                public testing::WithParamInterface<ScalingCase> {};
@@ -79,16 +66,12 @@ TEST_P(Win32WindowScalingTest, CreatesTheWindowHiddenAtTheScaledPositionAndSize)
 
   HWND handle = window.GetHandle();
   ASSERT_NE(handle, nullptr);
-  EXPECT_TRUE(SameRect(WindowRect(handle), scaling.expected));
+  EXPECT_EQ(window.on_create_calls, 1);
+  EXPECT_EQ(window.handle_during_on_create, handle);
+  EXPECT_EQ(WindowCorners(handle), scaling.expected);
   EXPECT_FALSE(IsWindowVisible(handle));
   EXPECT_EQ(GetWindowLongW(handle, GWL_STYLE) & (WS_OVERLAPPEDWINDOW | WS_VISIBLE),
             WS_OVERLAPPEDWINDOW);
-  wchar_t class_name[64] = {};
-  GetClassNameW(handle, class_name, 64);
-  EXPECT_EQ(std::wstring(class_name), L"FLUTTER_RUNNER_WIN32_WINDOW");
-  wchar_t title[64] = {};
-  GetWindowTextW(handle, title, 64);
-  EXPECT_EQ(std::wstring(title), L"Scaled window");
 
   // The DPI is that of the monitor nearest to the unscaled origin.
   const auto calls = engine_.Calls();
@@ -100,49 +83,15 @@ TEST_P(Win32WindowScalingTest, CreatesTheWindowHiddenAtTheScaledPositionAndSize)
 
 INSTANTIATE_TEST_SUITE_P(
     Dpi, Win32WindowScalingTest,
-    testing::Values(ScalingCase{96, kOrigin, RECT{10, 10, 370, 700}},
+    testing::Values(ScalingCase{96, kOrigin, Corners{10, 10, 370, 700}},
                     // 862.5 is truncated.
-                    ScalingCase{120, kOrigin, RECT{12, 12, 462, 874}},
-                    ScalingCase{144, kOrigin, RECT{15, 15, 555, 1050}},
+                    ScalingCase{120, kOrigin, Corners{12, 12, 462, 874}},
+                    ScalingCase{144, kOrigin, Corners{15, 15, 555, 1050}},
                     // Toward zero, not down: -10.42 gives -10; 718.75 gives 718.
-                    ScalingCase{100, Win32Window::Point{-10, 10}, RECT{-10, 10, 365, 728}}),
+                    ScalingCase{100, Win32Window::Point{-10, 10}, Corners{-10, 10, 365, 728}}),
     [](const testing::TestParamInfo<ScalingCase>& info) {
       return "Dpi" + std::to_string(info.param.dpi) + (info.param.origin.x < 0 ? "Negative" : "");
     });
-
-TEST_F(Win32WindowTest, RoutesTheWindowsMessagesToItsObject) {
-  RecordingWindow window;
-  ASSERT_TRUE(window.Create(L"Routed", kOrigin, kSize));
-  HWND handle = window.GetHandle();
-
-  EXPECT_EQ(window.on_create_calls, 1);
-  EXPECT_EQ(window.handle_during_on_create, handle);
-  EXPECT_EQ(GetWindowLongPtrW(handle, GWLP_USERDATA), reinterpret_cast<LONG_PTR>(&window));
-
-  EXPECT_EQ(SendMessageW(handle, WM_APP + 7, 0, 0), 0);
-  EXPECT_EQ(window.MessageCount(WM_APP + 7), 1);
-  // Messages it does not treat itself get the default processing for this window.
-  SendMessageW(handle, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"Renamed"));
-  wchar_t title[32] = {};
-  GetWindowTextW(handle, title, 32);
-  EXPECT_EQ(std::wstring(title), L"Renamed");
-}
-
-TEST_F(Win32WindowTest, WithoutANativeWindowTheClientAreaIsEmpty) {
-  RecordingWindow window;
-  const RECT area = window.ClientArea();
-  EXPECT_TRUE(SameRect(area, RECT{0, 0, 0, 0}));
-}
-
-TEST_F(Win32WindowTest, CreateFailsWhenTheCreateHookFails) {
-  RecordingWindow window;
-  window.on_create_result = false;
-
-  EXPECT_FALSE(window.Create(L"Refused by hook", kOrigin, kSize));
-  EXPECT_EQ(window.on_create_calls, 1);
-  // The native window stays for the caller's failure path to destroy.
-  EXPECT_TRUE(IsWindow(window.GetHandle()));
-}
 
 // Makes every window creation of this thread fail while it exists.
 class WindowCreationRefusal {
@@ -150,27 +99,20 @@ class WindowCreationRefusal {
   WindowCreationRefusal()
       : hook_(SetWindowsHookExW(WH_CBT, &Refuse, nullptr, GetCurrentThreadId())) {}
   ~WindowCreationRefusal() { UnhookWindowsHookEx(hook_); }
-  bool Active() const { return hook_ != nullptr; }
 
  private:
   static LRESULT CALLBACK Refuse(int code, WPARAM wparam, LPARAM lparam) {
-    if (code == HCBT_CREATEWND) {
-      return 1;
-    }
-    return CallNextHookEx(nullptr, code, wparam, lparam);
+    return code == HCBT_CREATEWND ? 1 : CallNextHookEx(nullptr, code, wparam, lparam);
   }
   HHOOK hook_;
 };
 
-TEST_F(Win32WindowTest, CreateFailsWithoutTheHookWhenNoNativeWindowCanBeMade) {
+TEST_F(Win32WindowTest, CreateFailsWithoutTheCreateHookWhenNoNativeWindowCanBeMade) {
   RecordingWindow window;
-  bool created = true;
   {
     WindowCreationRefusal refusal;
-    ASSERT_TRUE(refusal.Active());
-    created = window.Create(L"Never made", kOrigin, kSize);
+    EXPECT_FALSE(window.Create(L"Never made", kOrigin, kSize));
   }
-  EXPECT_FALSE(created);
   EXPECT_EQ(window.on_create_calls, 0);
   EXPECT_EQ(window.GetHandle(), nullptr);
 }
@@ -192,63 +134,44 @@ TEST_F(Win32WindowTest, CloseOnlyHidesTheWindow) {
   window.SetQuitOnDestroy(true);
   ASSERT_TRUE(window.Create(L"Closable", kOrigin, kSize));
   HWND handle = window.GetHandle();
-  HWND content = MakeViewWindow();
+  HWND content = MakeContent();
   window.AttachContent(content);
   ShowWindow(handle, SW_SHOWNORMAL);
-  const RECT before = WindowRect(handle);
-  const RECT content_before = RectInParent(content);
+  const Corners before = WindowCorners(handle);
+  const Corners content_before = CornersInParent(content);
   const int destroy_hooks_before = window.on_destroy_calls;
 
   EXPECT_EQ(SendMessageW(handle, WM_CLOSE, 0, 0), 0);
 
   EXPECT_FALSE(IsWindowVisible(handle));
-  EXPECT_TRUE(IsWindow(handle));
   EXPECT_EQ(window.GetHandle(), handle);
-  EXPECT_TRUE(SameRect(WindowRect(handle), before));
+  EXPECT_EQ(WindowCorners(handle), before);
   EXPECT_EQ(GetParent(content), handle);
-  EXPECT_TRUE(SameRect(RectInParent(content), content_before));
+  EXPECT_EQ(CornersInParent(content), content_before);
   EXPECT_EQ(window.on_destroy_calls, destroy_hooks_before);
   int exit_code = 0;
   EXPECT_FALSE(TakeQuitMessage(&exit_code));
 }
 
-TEST_F(Win32WindowTest, AttachedContentFillsTheClientAreaAndFollowsResizes) {
+TEST_F(Win32WindowTest, AttachedContentFillsTheClientAreaFollowsResizesAndTakesTheFocus) {
   RecordingWindow window;
   ASSERT_TRUE(window.Create(L"Host", kOrigin, kSize));
   HWND handle = window.GetHandle();
-  HWND content = MakeViewWindow();
+  ShowWindow(handle, SW_SHOWNORMAL);
+  HWND content = MakeContent();
   ASSERT_NE(content, nullptr);
-  RECT content_client{};
-  GetClientRect(content, &content_client);
-
-  // Before a child is attached a resize leaves the would-be content alone.
-  SetWindowPos(handle, nullptr, 0, 0, 500, 400, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  EXPECT_GE(window.MessageCount(WM_SIZE), 1);
-  RECT unchanged{};
-  GetClientRect(content, &unchanged);
-  EXPECT_TRUE(SameRect(unchanged, content_client));
-  EXPECT_NE(GetParent(content), handle);
 
   window.AttachContent(content);
   EXPECT_EQ(GetParent(content), handle);
+  EXPECT_EQ(GetFocus(), content);
   const RECT attached = window.ClientArea();
-  EXPECT_TRUE(SameRect(RectInParent(content), attached));
+  EXPECT_EQ(CornersInParent(content), CornersOf(attached));
 
   SetWindowPos(handle, nullptr, 0, 0, 640, 520, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   const RECT resized = window.ClientArea();
-  EXPECT_EQ(resized.right - attached.right, 140);
-  EXPECT_EQ(resized.bottom - attached.bottom, 120);
-  EXPECT_TRUE(SameRect(RectInParent(content), resized));
-}
-
-TEST_F(Win32WindowTest, ActivationGivesTheContentTheKeyboardFocus) {
-  RecordingWindow window;
-  ASSERT_TRUE(window.Create(L"Focus", kOrigin, kSize));
-  HWND handle = window.GetHandle();
-  ShowWindow(handle, SW_SHOWNORMAL);
-  HWND content = MakeViewWindow();
-  window.AttachContent(content);
-  EXPECT_EQ(GetFocus(), content);
+  EXPECT_EQ(resized.right - attached.right, 640 - kSize.width);
+  EXPECT_EQ(resized.bottom - attached.bottom, 520 - kSize.height);
+  EXPECT_EQ(CornersInParent(content), CornersOf(resized));
 
   SetFocus(handle);
   ASSERT_EQ(GetFocus(), handle);
@@ -261,10 +184,7 @@ TEST_F(Win32WindowTest, DpiChangeAppliesTheSuggestedRectangleWithoutActivating) 
   ASSERT_TRUE(window.Create(L"Dpi change", kOrigin, kSize));
   HWND handle = window.GetHandle();
   ShowWindow(handle, SW_SHOWNOACTIVATE);
-  OtherWindow other;
-  ASSERT_NE(other.Get(), nullptr);
-  SetActiveWindow(other.Get());
-  SetWindowPos(other.Get(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  const base::ScopedWindow other = MakeOtherWindowActive();
   ASSERT_EQ(GetActiveWindow(), other.Get());
   ASSERT_TRUE(IsAbove(other.Get(), handle));
 
@@ -273,49 +193,47 @@ TEST_F(Win32WindowTest, DpiChangeAppliesTheSuggestedRectangleWithoutActivating) 
                          reinterpret_cast<LPARAM>(&suggested)),
             0);
 
-  EXPECT_TRUE(SameRect(WindowRect(handle), suggested));
+  EXPECT_EQ(WindowCorners(handle), CornersOf(suggested));
   EXPECT_EQ(GetActiveWindow(), other.Get());
   EXPECT_TRUE(IsAbove(other.Get(), handle));
 
   // A change without a suggested rectangle leaves the window where it is.
   EXPECT_EQ(SendMessageW(handle, WM_DPICHANGED, MAKEWPARAM(96, 96), 0), 0);
-  EXPECT_TRUE(SameRect(WindowRect(handle), suggested));
+  EXPECT_EQ(WindowCorners(handle), CornersOf(suggested));
 }
 
-class Win32WindowDestroyTest : public Win32WindowTest, public testing::WithParamInterface<bool> {};
+TEST_F(Win32WindowTest, DestructionOfTheNativeWindowPostsQuitOnlyWhenAsked) {
+  for (const bool quit_on_destroy : {false, true}) {
+    SCOPED_TRACE(quit_on_destroy);
+    RecordingWindow window;
+    window.SetQuitOnDestroy(quit_on_destroy);
+    ASSERT_TRUE(window.Create(L"Destroyed", kOrigin, kSize));
+    const int destroy_hooks_before = window.on_destroy_calls;
 
-TEST_P(Win32WindowDestroyTest, DestructionOfTheNativeWindowPostsQuitOnlyWhenAsked) {
-  const bool quit_on_destroy = GetParam();
-  RecordingWindow window;
-  window.SetQuitOnDestroy(quit_on_destroy);
-  ASSERT_TRUE(window.Create(L"Destroyed", kOrigin, kSize));
-  const int destroy_hooks_before = window.on_destroy_calls;
+    DestroyWindow(window.GetHandle());
 
-  DestroyWindow(window.GetHandle());
-
-  EXPECT_EQ(window.GetHandle(), nullptr);
-  EXPECT_EQ(window.on_destroy_calls, destroy_hooks_before + 1);
-  int exit_code = -1;
-  EXPECT_EQ(TakeQuitMessage(&exit_code), quit_on_destroy);
-  if (quit_on_destroy) {
-    EXPECT_EQ(exit_code, 0);
+    EXPECT_EQ(window.GetHandle(), nullptr);
+    EXPECT_EQ(window.on_destroy_calls, destroy_hooks_before + 1);
+    int exit_code = -1;
+    EXPECT_EQ(TakeQuitMessage(&exit_code), quit_on_destroy);
+    EXPECT_EQ(exit_code, quit_on_destroy ? 0 : -1);
+    // The class outlives the native window while the object exists.
+    EXPECT_TRUE(TopLevelClassRegistered());
   }
-  // The class outlives the native window while the object exists.
-  EXPECT_TRUE(TopLevelClassRegistered());
 }
 
-INSTANTIATE_TEST_SUITE_P(QuitOnDestroy, Win32WindowDestroyTest, testing::Bool(),
-                         [](const testing::TestParamInfo<bool>& info) {
-                           return info.param ? "Set" : "NotSet";
-                         });
-
-TEST_F(Win32WindowTest, ClassIsRegisteredWhileAWindowObjectExists) {
+TEST_F(Win32WindowTest, ClassIsRegisteredWithTheIconWhileAWindowObjectExists) {
   ASSERT_FALSE(TopLevelClassRegistered());
   {
     RecordingWindow first;
     EXPECT_FALSE(TopLevelClassRegistered());
     ASSERT_TRUE(first.Create(L"First", kOrigin, kSize));
-    EXPECT_TRUE(TopLevelClassRegistered());
+    WNDCLASSEXW info{};
+    info.cbSize = sizeof(info);
+    ASSERT_TRUE(GetClassInfoExW(GetModuleHandleW(nullptr), L"FLUTTER_RUNNER_WIN32_WINDOW", &info));
+    // This test program carries the application's icon resource.
+    EXPECT_NE(info.hIcon, nullptr);
+    EXPECT_EQ(info.hCursor, LoadCursorW(nullptr, IDC_ARROW));
     {
       RecordingWindow second;
       ASSERT_TRUE(second.Create(L"Second", kOrigin, kSize));
@@ -330,24 +248,6 @@ TEST_F(Win32WindowTest, ClassIsRegisteredWhileAWindowObjectExists) {
   RecordingWindow later;
   ASSERT_TRUE(later.Create(L"Later", kOrigin, kSize));
   EXPECT_TRUE(TopLevelClassRegistered());
-}
-
-TEST_F(Win32WindowTest, ClassCarriesTheIconArrowAndRedrawStyles) {
-  RecordingWindow window;
-  ASSERT_TRUE(window.Create(L"Class", kOrigin, kSize));
-  WNDCLASSEXW info{};
-  info.cbSize = sizeof(info);
-  ASSERT_TRUE(GetClassInfoExW(GetModuleHandleW(nullptr), L"FLUTTER_RUNNER_WIN32_WINDOW", &info));
-
-  EXPECT_EQ(info.style, static_cast<UINT>(CS_HREDRAW | CS_VREDRAW));
-  EXPECT_EQ(info.cbClsExtra, 0);
-  EXPECT_EQ(info.cbWndExtra, 0);
-  EXPECT_EQ(info.hInstance, GetModuleHandleW(nullptr));
-  EXPECT_EQ(info.hCursor, LoadCursorW(nullptr, IDC_ARROW));
-  EXPECT_EQ(info.hbrBackground, nullptr);
-  EXPECT_EQ(info.lpszMenuName, nullptr);
-  // This test program carries the application's icon resource.
-  EXPECT_NE(info.hIcon, nullptr);
 }
 
 }  // namespace
