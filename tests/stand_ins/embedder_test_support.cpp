@@ -9,6 +9,7 @@
 #include <sstream>
 
 namespace testing_support {
+
 bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   while (!done()) {
@@ -23,15 +24,10 @@ bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds time
   return true;
 }
 
-void PumpFor(std::chrono::milliseconds duration) {
-  PumpUntil([] { return false; }, duration);
-}
-
 std::string TestFolder() {
   const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
   const std::string folder =
       std::string("test_output/") + test->test_suite_name() + "." + test->name() + "/";
-  // Emptied once per test, on first use.
   static std::string emptied;
   if (emptied != folder) {
     std::filesystem::remove_all(folder);
@@ -41,20 +37,32 @@ std::string TestFolder() {
   return folder;
 }
 
-void WriteText(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
-
 std::string ReadText(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
-std::vector<std::string> Lines(const std::string& text) {
+std::vector<std::string> ReadLines(const std::string& path) {
   std::vector<std::string> lines;
-  std::istringstream stream(text);
+  std::istringstream stream(ReadText(path));
   for (std::string line; std::getline(stream, line);) lines.push_back(line);
   return lines;
+}
+
+std::string WriteScript(const std::string& text) {
+  const std::string path = TestFolder() + "ui.jsonl";
+  std::ofstream(path, std::ios::binary) << text;
+  return path;
+}
+
+bool WaitForLine(const std::string& path, const std::string& line,
+                 std::chrono::milliseconds timeout) {
+  return PumpUntil(
+      [&] {
+        const std::vector<std::string> lines = ReadLines(path);
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
+      },
+      timeout);
 }
 
 TestEngine::TestEngine(const std::vector<std::string>& arguments, const wchar_t* assets_path)
@@ -71,17 +79,6 @@ TestEngine::TestEngine(const std::vector<std::string>& arguments, const wchar_t*
   properties.dart_entrypoint_argc = static_cast<int>(argv.size());
   properties.dart_entrypoint_argv = argv.data();
   engine = FlutterDesktopEngineCreate(&properties);
-}
-
-std::vector<std::string> TestEngine::Transcript() const { return Lines(ReadText(transcript_path)); }
-
-bool TestEngine::WaitForLine(const std::string& line, std::chrono::milliseconds timeout) const {
-  return PumpUntil(
-      [&] {
-        const std::vector<std::string> lines = Transcript();
-        return std::find(lines.begin(), lines.end(), line) != lines.end();
-      },
-      timeout);
 }
 
 }  // namespace testing_support

@@ -14,14 +14,20 @@ namespace testing_support {
 
 // Runs this thread's window messages until `done` holds or the time-out passes; returns `done`.
 bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
-void PumpFor(std::chrono::milliseconds duration);
+inline void PumpFor(std::chrono::milliseconds duration) {
+  PumpUntil([] { return false; }, duration);
+}
 
 // The running test's own folder, relative to the current directory, with a trailing slash;
 // emptied on the test's first call.
 std::string TestFolder();
-void WriteText(const std::string& path, const std::string& text);
 std::string ReadText(const std::string& path);
-std::vector<std::string> Lines(const std::string& text);
+std::vector<std::string> ReadLines(const std::string& path);
+// Writes `text` as the test's script, "ui.jsonl" in its folder, and gives the script's path.
+std::string WriteScript(const std::string& text);
+// Pumps messages until the transcript file at `path` has `line`.
+bool WaitForLine(const std::string& path, const std::string& line,
+                 std::chrono::milliseconds timeout = std::chrono::seconds(20));
 
 // An engine created as the program creates it, its transcript copied to a file in the test's
 // folder. `arguments` come after the transcript argument.
@@ -29,10 +35,14 @@ struct TestEngine {
   explicit TestEngine(const std::vector<std::string>& arguments = {},
                       const wchar_t* assets_path = L"data\\flutter_assets");
 
-  std::vector<std::string> Transcript() const;
-  // Pumps messages until the transcript has `line`.
+  FlutterDesktopViewControllerRef CreateView() const {
+    return FlutterDesktopViewControllerCreate(100, 80, engine);
+  }
+  std::vector<std::string> Transcript() const { return ReadLines(transcript_path); }
   bool WaitForLine(const std::string& line,
-                   std::chrono::milliseconds timeout = std::chrono::seconds(20)) const;
+                   std::chrono::milliseconds timeout = std::chrono::seconds(20)) const {
+    return testing_support::WaitForLine(transcript_path, line, timeout);
+  }
 
   std::string transcript_path;
   FlutterDesktopEngineRef engine = nullptr;

@@ -1,6 +1,8 @@
 #include "tests/stand_ins/png_reader.h"
 
+#include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "stand_ins/embedder/png_writer.h"
 
@@ -12,98 +14,63 @@ uint32_t BigEndian(const uint8_t* bytes) {
          bytes[3];
 }
 
-bool Inflate(const std::vector<uint8_t>& zlib, std::vector<uint8_t>* raw, std::string* error) {
-  if (zlib.size() < 6 || zlib[0] != 0x78 || (zlib[0] * 256 + zlib[1]) % 31 != 0) {
-    *error = "bad zlib header";
-    return false;
-  }
-  size_t at = 2;
-  bool last = false;
-  while (!last) {
-    if (at + 5 > zlib.size()) {
-      *error = "truncated block header";
-      return false;
-    }
-    last = (zlib[at] & 1) != 0;
-    if ((zlib[at] >> 1) != 0) {
-      *error = "not a stored block";
-      return false;
-    }
-    const size_t length = zlib[at + 1] | (zlib[at + 2] << 8);
-    const size_t complement = zlib[at + 3] | (zlib[at + 4] << 8);
-    if ((length ^ 0xFFFF) != complement || at + 5 + length > zlib.size()) {
-      *error = "bad stored block length";
-      return false;
-    }
-    raw->insert(raw->end(), zlib.begin() + at + 5, zlib.begin() + at + 5 + length);
-    at += 5 + length;
-  }
-  if (at + 4 != zlib.size() ||
-      BigEndian(&zlib[at]) != stand_in::Adler32(raw->data(), raw->size())) {
-    *error = "bad zlib checksum";
-    return false;
-  }
-  return true;
-}
-
 }  // namespace
 
-bool ReadStoredPng(const std::vector<uint8_t>& file, DecodedPng* image, std::string* error) {
+std::vector<uint8_t> ReadStoredPng(const std::vector<uint8_t>& file, uint32_t* width,
+                                   uint32_t* height) {
   static const uint8_t kSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  if (file.size() < 8 || std::memcmp(file.data(), kSignature, 8) != 0) {
-    *error = "no PNG signature";
-    return false;
-  }
+  if (file.size() < 8 || !std::equal(kSignature, kSignature + 8, file.begin())) return {};
+  *width = *height = 0;
   std::vector<uint8_t> zlib;
-  bool header_seen = false;
-  bool end_seen = false;
+  bool ended = false;
   size_t at = 8;
-  while (at + 12 <= file.size() && !end_seen) {
+  while (!ended && at + 12 <= file.size()) {
     const uint32_t length = BigEndian(&file[at]);
-    if (at + 12 + length > file.size()) break;
+    if (at + 12 + length > file.size() ||
+        BigEndian(&file[at + 8 + length]) != stand_in::Crc32(&file[at + 4], length + 4)) {
+      return {};
+    }
     const std::string type(file.begin() + at + 4, file.begin() + at + 8);
     const uint8_t* data = &file[at + 8];
-    if (BigEndian(data + length) != stand_in::Crc32(&file[at + 4], length + 4)) {
-      *error = "bad CRC in " + type;
-      return false;
-    }
     if (type == "IHDR") {
-      if (length != 13 || data[8] != 8 || data[9] != 2 || data[10] != 0 || data[11] != 0 ||
-          data[12] != 0) {
-        *error = "not an 8-bit RGB image without interlace";
-        return false;
-      }
-      image->width = BigEndian(data);
-      image->height = BigEndian(data + 4);
-      header_seen = true;
+      // 8-bit RGB, deflate, no filter method, no interlace.
+      if (length != 13 || std::memcmp(data + 8, "\x08\x02\x00\x00\x00", 5) != 0) return {};
+      *width = BigEndian(data);
+      *height = BigEndian(data + 4);
     } else if (type == "IDAT") {
       zlib.insert(zlib.end(), data, data + length);
-    } else if (type == "IEND") {
-      end_seen = true;
     }
+    ended = type == "IEND";
     at += 12 + length;
   }
-  if (!header_seen || !end_seen || at != file.size()) {
-    *error = "missing or trailing chunks";
-    return false;
+  if (!ended || at != file.size() || zlib.size() < 2 || zlib[0] != 0x78 ||
+      (zlib[0] * 256 + zlib[1]) % 31 != 0) {
+    return {};
   }
   std::vector<uint8_t> raw;
-  if (!Inflate(zlib, &raw, error)) return false;
-  const size_t row = size_t{image->width} * 3 + 1;
-  if (raw.size() != row * image->height) {
-    *error = "image data of the wrong size";
-    return false;
-  }
-  image->pixels.clear();
-  for (size_t y = 0; y < image->height; ++y) {
-    if (raw[y * row] != 0) {
-      *error = "filtered row";
-      return false;
+  for (at = 2;;) {
+    if (at + 5 > zlib.size() || (zlib[at] >> 1) != 0) return {};  // stored blocks only
+    const size_t length = zlib[at + 1] | (zlib[at + 2] << 8);
+    if ((length ^ 0xFFFF) != size_t(zlib[at + 3] | (zlib[at + 4] << 8)) ||
+        at + 5 + length > zlib.size()) {
+      return {};
     }
-    image->pixels.insert(image->pixels.end(), raw.begin() + y * row + 1,
-                         raw.begin() + (y + 1) * row);
+    raw.insert(raw.end(), zlib.begin() + at + 5, zlib.begin() + at + 5 + length);
+    const bool last = (zlib[at] & 1) != 0;
+    at += 5 + length;
+    if (last) break;
   }
-  return true;
+  const size_t row = size_t{*width} * 3 + 1;
+  if (at + 4 != zlib.size() || BigEndian(&zlib[at]) != stand_in::Adler32(raw.data(), raw.size()) ||
+      raw.size() != row * *height) {
+    return {};
+  }
+  std::vector<uint8_t> pixels;
+  for (size_t y = 0; y < *height; ++y) {
+    if (raw[y * row] != 0) return {};  // a filtered row
+    pixels.insert(pixels.end(), raw.begin() + y * row + 1, raw.begin() + (y + 1) * row);
+  }
+  return pixels;
 }
 
 }  // namespace testing_support
