@@ -42,43 +42,39 @@ std::string ReadText(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
-std::vector<std::string> ReadLines(const std::string& path) {
-  std::vector<std::string> lines;
-  std::istringstream stream(ReadText(path));
-  for (std::string line; std::getline(stream, line);) lines.push_back(line);
-  return lines;
-}
-
 std::string WriteScript(const std::string& text) {
   const std::string path = TestFolder() + "ui.jsonl";
   std::ofstream(path, std::ios::binary) << text;
   return path;
 }
 
-bool WaitForLine(const std::string& path, const std::string& line,
-                 std::chrono::milliseconds timeout) {
-  return PumpUntil(
-      [&] {
-        const std::vector<std::string> lines = ReadLines(path);
-        return std::find(lines.begin(), lines.end(), line) != lines.end();
-      },
-      timeout);
-}
-
-TestEngine::TestEngine(const std::vector<std::string>& arguments, const wchar_t* assets_path)
-    : transcript_path(TestFolder() + "transcript.txt") {
-  std::vector<std::string> all = {"--ui-transcript=" + transcript_path};
-  all.insert(all.end(), arguments.begin(), arguments.end());
+TestEngine::TestEngine(std::vector<std::string> arguments, const wchar_t* assets_path)
+    : transcript_path(TestFolder() + "made/transcript.txt") {
+  arguments.insert(arguments.begin(), "--ui-transcript=" + transcript_path);
   std::vector<const char*> argv;
-  for (const std::string& argument : all) argv.push_back(argument.c_str());
+  for (const std::string& argument : arguments) argv.push_back(argument.c_str());
   FlutterDesktopEngineProperties properties{};
   properties.assets_path = assets_path;
-  properties.icu_data_path = L"data\\icudtl.dat";
-  properties.aot_library_path = L"data\\app.so";
-  properties.dart_entrypoint = "";
   properties.dart_entrypoint_argc = static_cast<int>(argv.size());
   properties.dart_entrypoint_argv = argv.data();
   engine = FlutterDesktopEngineCreate(&properties);
+  for (std::string& argument : arguments) argument.assign(argument.size(), 'x');
+}
+
+std::vector<std::string> TestEngine::Transcript() const {
+  std::vector<std::string> lines;
+  std::istringstream stream(ReadText(transcript_path));
+  for (std::string line; std::getline(stream, line);) lines.push_back(line);
+  return lines;
+}
+
+bool TestEngine::WaitForLine(const std::string& line, std::chrono::milliseconds timeout) const {
+  return PumpUntil(
+      [&] {
+        const std::vector<std::string> lines = Transcript();
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
+      },
+      timeout);
 }
 
 }  // namespace testing_support

@@ -22,27 +22,24 @@ inline void PumpFor(std::chrono::milliseconds duration) {
 // emptied on the test's first call.
 std::string TestFolder();
 std::string ReadText(const std::string& path);
-std::vector<std::string> ReadLines(const std::string& path);
 // Writes `text` as the test's script, "ui.jsonl" in its folder, and gives the script's path.
 std::string WriteScript(const std::string& text);
-// Pumps messages until the transcript file at `path` has `line`.
-bool WaitForLine(const std::string& path, const std::string& line,
-                 std::chrono::milliseconds timeout = std::chrono::seconds(20));
 
-// An engine created as the program creates it, its transcript copied to a file in the test's
-// folder. `arguments` come after the transcript argument.
+// An engine created as the program creates it, with `arguments` after one that copies the
+// transcript to a file in a subfolder of the test's folder, which the engine makes. Its argument
+// strings are overwritten once it exists, as the program frees them, so every test that runs a
+// script shows that the engine keeps copies.
 struct TestEngine {
-  explicit TestEngine(const std::vector<std::string>& arguments = {},
+  explicit TestEngine(std::vector<std::string> arguments = {},
                       const wchar_t* assets_path = L"data\\flutter_assets");
 
   FlutterDesktopViewControllerRef CreateView() const {
     return FlutterDesktopViewControllerCreate(100, 80, engine);
   }
-  std::vector<std::string> Transcript() const { return ReadLines(transcript_path); }
+  std::vector<std::string> Transcript() const;
+  // Pumps messages until the transcript has `line`.
   bool WaitForLine(const std::string& line,
-                   std::chrono::milliseconds timeout = std::chrono::seconds(20)) const {
-    return testing_support::WaitForLine(transcript_path, line, timeout);
-  }
+                   std::chrono::milliseconds timeout = std::chrono::seconds(20)) const;
 
   std::string transcript_path;
   FlutterDesktopEngineRef engine = nullptr;

@@ -16,39 +16,26 @@ namespace {
 
 using testing_support::TestEngine;
 
+// The test engine's argument strings are overwritten once it exists; the script path is read only
+// later, when the UI side starts.
 TEST(StandInEngine, KeepsItsOwnCopyOfTheArguments) {
   const std::string script = testing_support::WriteScript("# nothing to do\n");
-  // The transcript's folder is made for it.
-  const std::string transcript = testing_support::TestFolder() + "not/yet/transcript.txt";
-  std::vector<std::string> arguments = {"--ui-transcript=" + transcript, "--ui-script=" + script,
-                                        "caf\xC3\xA9", ""};
-  std::vector<const char*> argv;
-  for (const std::string& argument : arguments) argv.push_back(argument.c_str());
-  FlutterDesktopEngineProperties properties{};
-  properties.assets_path = L"data\\flutter_assets";
-  properties.dart_entrypoint_argc = static_cast<int>(argv.size());
-  properties.dart_entrypoint_argv = argv.data();
-  FlutterDesktopEngineRef engine = FlutterDesktopEngineCreate(&properties);
-  ASSERT_NE(engine, nullptr);
-  // The program frees its argument strings once the engine exists; the script path is read only
-  // later, when the UI side starts.
-  for (std::string& argument : arguments) argument.assign(argument.size(), 'x');
-
-  FlutterDesktopViewControllerRef controller = FlutterDesktopViewControllerCreate(100, 80, engine);
+  TestEngine engine({"--ui-script=" + script, "caf\xC3\xA9", ""});
+  FlutterDesktopViewControllerRef controller = engine.CreateView();
   ASSERT_NE(controller, nullptr);
-  EXPECT_TRUE(testing_support::WaitForLine(transcript, "done failures=0"));
+  EXPECT_TRUE(engine.WaitForLine("done failures=0"));
   FlutterDesktopViewControllerDestroy(controller);
-  EXPECT_EQ(testing_support::ReadLines(transcript),
-            (std::vector<std::string>{"arguments [\"--ui-transcript=" + transcript +
+  EXPECT_EQ(engine.Transcript(),
+            (std::vector<std::string>{"arguments [\"--ui-transcript=" + engine.transcript_path +
                                           "\",\"--ui-script=" + script + "\",\"caf\xC3\xA9\",\"\"]",
                                       "engine running view=100x80", "script " + script,
                                       "done failures=0", "engine stopped"}));
 
-  properties.dart_entrypoint_argc = 0;
-  properties.dart_entrypoint_argv = nullptr;
-  engine = FlutterDesktopEngineCreate(&properties);
-  ASSERT_NE(engine, nullptr);
-  EXPECT_TRUE(FlutterDesktopEngineDestroy(engine));
+  FlutterDesktopEngineProperties without_arguments{};
+  without_arguments.assets_path = L"data\\flutter_assets";
+  FlutterDesktopEngineRef bare = FlutterDesktopEngineCreate(&without_arguments);
+  ASSERT_NE(bare, nullptr);
+  EXPECT_TRUE(FlutterDesktopEngineDestroy(bare));
   EXPECT_EQ(FlutterDesktopEngineCreate(nullptr), nullptr);
 }
 
@@ -121,22 +108,14 @@ TEST(StandInEngine, RegistrarsAreDistinctPerPluginName) {
                 "registrar 2 RivePlugin", "registrar 4 WindowManagerPlugin"}));
 }
 
-// The display's DPI as the prefix's settings give it, 96 when none is set.
-uint32_t ConfiguredDpi() {
-  DWORD dpi = 0;
-  DWORD size = sizeof(dpi);
-  if (RegGetValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", RRF_RT_REG_DWORD,
-                   nullptr, &dpi, &size) != ERROR_SUCCESS) {
-    return 96;
-  }
-  return dpi;
-}
-
 TEST(StandInEngine, MonitorDpiIsTheDisplaysOwn) {
   SetProcessDPIAware();
   const HMONITOR monitor = MonitorFromPoint(POINT{10, 10}, MONITOR_DEFAULTTONEAREST);
   ASSERT_NE(monitor, nullptr);
-  EXPECT_EQ(FlutterDesktopGetDpiForMonitor(monitor), ConfiguredDpi());
+  const HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+  ReleaseDC(nullptr, screen);
+  EXPECT_EQ(FlutterDesktopGetDpiForMonitor(monitor), static_cast<uint32_t>(dpi));
   EXPECT_EQ(FlutterDesktopGetDpiForMonitor(nullptr), 96u);
 }
 

@@ -10,14 +10,11 @@
 #include <thread>
 #include <vector>
 
-#include "channels/standard_method_codec.h"
 #include "shell/embedder/embedder_api.h"
 #include "tests/stand_ins/embedder_test_support.h"
 
 namespace {
 
-using flutter::EncodableList;
-using flutter::EncodableValue;
 using testing::Contains;
 using testing::ElementsAre;
 using testing_support::TestEngine;
@@ -33,63 +30,14 @@ std::vector<std::string> LinesStartingWith(const std::vector<std::string>& lines
 
 // What a channel callback saw.
 struct Received {
-  DWORD thread = 0;
   int calls = 0;
-  std::string method;
-  EncodableValue arguments;
   const FlutterDesktopMessageResponseHandle* response = nullptr;
 };
 
 void Record(FlutterDesktopMessengerRef, const FlutterDesktopMessage* message, void* user_data) {
   auto* received = static_cast<Received*>(user_data);
   ++received->calls;
-  received->thread = GetCurrentThreadId();
   received->response = message->response_handle;
-  const auto call = flutter::StandardMethodCodec::GetInstance().DecodeMethodCall(
-      message->message, message->message_size);
-  if (call) {
-    received->method = call->MethodName();
-    received->arguments = call->Arguments() != nullptr ? *call->Arguments() : EncodableValue();
-  }
-}
-
-void RecordAndAnswerTwice(FlutterDesktopMessengerRef messenger,
-                          const FlutterDesktopMessage* message, void* user_data) {
-  Record(messenger, message, user_data);
-  const EncodableValue pong("pong");
-  const auto bytes = flutter::StandardMethodCodec::GetInstance().EncodeSuccessEnvelope(&pong);
-  for (int i = 0; i < 2; ++i) {  // the second answer is ignored
-    FlutterDesktopMessengerSendResponse(messenger, message->response_handle, bytes->data(),
-                                        bytes->size());
-  }
-}
-
-TEST(StandInMessaging, ScriptCallsReachTheCallbackOnThePlatformThreadAndGetOneAnswer) {
-  TestEngine engine(
-      {"--ui-script=" +
-       testing_support::WriteScript(
-           R"({"do":"call","channel":"test/channel","method":"ping","args":["a",1,[2,3]],"expect":"pong"}
-{"do":"call","channel":"test/nobody","method":"ping"})")});
-  Received received;
-  FlutterDesktopMessengerSetCallback(FlutterDesktopEngineGetMessenger(engine.engine),
-                                     "test/channel", &RecordAndAnswerTwice, &received);
-  FlutterDesktopViewControllerRef controller = engine.CreateView();
-  ASSERT_NE(controller, nullptr);
-
-  EXPECT_TRUE(engine.WaitForLine("done failures=0"));
-  EXPECT_EQ(received.calls, 1);
-  EXPECT_EQ(received.thread, GetCurrentThreadId());
-  EXPECT_EQ(received.method, "ping");
-  EXPECT_EQ(
-      received.arguments,
-      EncodableValue(EncodableList{
-          EncodableValue("a"), EncodableValue(int32_t{1}),
-          EncodableValue(EncodableList{EncodableValue(int32_t{2}), EncodableValue(int32_t{3})})}));
-  FlutterDesktopViewControllerDestroy(controller);
-  const std::vector<std::string> transcript = engine.Transcript();
-  EXPECT_THAT(LinesStartingWith(transcript, "reply "),
-              ElementsAre("reply test/channel/ping \"pong\"", "reply test/nobody/ping empty"));
-  EXPECT_THAT(transcript, Contains("handler test/channel"));
 }
 
 TEST(StandInMessaging, SendsFromAnotherThreadArriveInOrder) {

@@ -3,7 +3,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -12,9 +14,11 @@
 #include "tests/stand_ins/embedder_test_support.h"
 #include "tests/stand_ins/host_window.h"
 #include "tests/stand_ins/png_reader.h"
+#include "tests/support/encodable_value_printer.h"
 
 namespace {
 
+using flutter::EncodableList;
 using flutter::EncodableValue;
 using testing::Contains;
 using testing::HasSubstr;
@@ -23,39 +27,49 @@ using testing_support::TestEngine;
 
 const flutter::StandardMethodCodec& Codec() { return flutter::StandardMethodCodec::GetInstance(); }
 
-void Send(FlutterDesktopMessengerRef messenger, const char* channel,
-          const FlutterDesktopMessage* answered, const EncodableValue* value) {
+void Answer(FlutterDesktopMessengerRef messenger, const FlutterDesktopMessage* message,
+            const EncodableValue* value) {
   const auto bytes = Codec().EncodeSuccessEnvelope(value);
-  if (answered != nullptr) {
-    FlutterDesktopMessengerSendResponse(messenger, answered->response_handle, bytes->data(),
-                                        bytes->size());
-  } else {
-    FlutterDesktopMessengerSend(messenger, channel, bytes->data(), bytes->size());
-  }
+  FlutterDesktopMessengerSendResponse(messenger, message->response_handle, bytes->data(),
+                                      bytes->size());
 }
+
+// What the channels saw: the threads their calls came on, the arguments of the last call that had
+// some.
+struct Seen {
+  std::set<DWORD> threads;
+  EncodableValue arguments;
+};
 
 // "test_events": a listen is answered and followed by the events 4 and 5; a cancel is answered
-// and followed by a late event 6, which the UI no longer takes. The control channel: only
-// "vpnConnected" is answered, with "1".
-void Channel(FlutterDesktopMessengerRef messenger, const FlutterDesktopMessage* message, void*) {
-  const std::string method =
-      Codec().DecodeMethodCall(message->message, message->message_size)->MethodName();
+// and followed by a late event 6, which the UI no longer takes. The control channel answers
+// "vpnConnected" with "1", twice (the second answer is ignored), and nothing else.
+void Channel(FlutterDesktopMessengerRef messenger, const FlutterDesktopMessage* message,
+             void* user_data) {
+  const auto call = Codec().DecodeMethodCall(message->message, message->message_size);
+  auto* seen = static_cast<Seen*>(user_data);
+  seen->threads.insert(GetCurrentThreadId());
+  if (call->Arguments() != nullptr && !call->Arguments()->IsNull()) {
+    seen->arguments = *call->Arguments();
+  }
   if (std::string(message->channel) == "test_events") {
-    Send(messenger, nullptr, message, nullptr);
-    for (const int32_t code : method == "listen" ? std::vector<int32_t>{4, 5} : std::vector{6}) {
+    Answer(messenger, message, nullptr);
+    for (const int32_t code : call->MethodName() == "listen" ? std::vector{4, 5} : std::vector{6}) {
       const EncodableValue event(code);
-      Send(messenger, "test_events", nullptr, &event);
+      const auto bytes = Codec().EncodeSuccessEnvelope(&event);
+      FlutterDesktopMessengerSend(messenger, "test_events", bytes->data(), bytes->size());
     }
-  } else if (method == "vpnConnected") {
+  } else if (call->MethodName() == "vpnConnected") {
     const EncodableValue one("1");
-    Send(messenger, nullptr, message, &one);
+    Answer(messenger, message, &one);
+    Answer(messenger, message, &one);
   }
 }
 
-void InstallChannels(FlutterDesktopEngineRef engine) {
+void InstallChannels(FlutterDesktopEngineRef engine, Seen* seen) {
   FlutterDesktopMessengerRef messenger = FlutterDesktopEngineGetMessenger(engine);
-  FlutterDesktopMessengerSetCallback(messenger, "test_events", &Channel, nullptr);
-  FlutterDesktopMessengerSetCallback(messenger, "quorvanta/channeling", &Channel, nullptr);
+  FlutterDesktopMessengerSetCallback(messenger, "test_events", &Channel, seen);
+  FlutterDesktopMessengerSetCallback(messenger, "quorvanta/channeling", &Channel, seen);
 }
 
 // `expected` appears in `lines` in this order, other lines between them allowed.
@@ -77,7 +91,8 @@ TEST(StandInScriptedUi, PlaysAScriptAgainstARealWindow) {
 {"do":"expect_event","channel":"test_events","value":4}
 {"do":"expect_event","channel":"test_events","value":5}
 {"do":"call","method":"vpnConnected","expect":"1"}
-{"do":"call","method":"nosuch","args":[1,"x"],"expect_no_reply":true,"timeout_ms":300}
+{"do":"call","method":"nosuch","args":["a",1,[2,3]],"expect_no_reply":true,"timeout_ms":300}
+{"do":"call","channel":"test/nobody","method":"ping"}
 {"do":"screenshot","path":")" +
       shot + R"("}
 {"do":"close"}
@@ -92,12 +107,21 @@ TEST(StandInScriptedUi, PlaysAScriptAgainstARealWindow) {
   TestEngine engine({"--ui-script=" + script});
   testing_support::HostWindow host(20, 30, 400, 300);
   ASSERT_NE(host.Host(engine.engine), nullptr);
-  InstallChannels(engine.engine);
+  Seen seen;
+  InstallChannels(engine.engine, &seen);
 
   ASSERT_TRUE(engine.WaitForLine("engine stopped", std::chrono::seconds(60)));
   EXPECT_EQ(host.hwnd(), nullptr);  // destroyed by the script
+  // Calls reach the callbacks on the platform thread only.
+  EXPECT_EQ(seen.threads, std::set<DWORD>{GetCurrentThreadId()});
+  EXPECT_EQ(
+      seen.arguments,
+      EncodableValue(EncodableList{
+          EncodableValue("a"), EncodableValue(int32_t{1}),
+          EncodableValue(EncodableList{EncodableValue(int32_t{2}), EncodableValue(int32_t{3})})}));
   const std::vector<std::string> transcript = engine.Transcript();
   EXPECT_THAT(transcript, Not(Contains(HasSubstr("FAILED"))));
+  EXPECT_EQ(std::count(transcript.begin(), transcript.end(), "reply vpnConnected \"1\""), 1);
   const std::string shown = "window visible=1 foreground=1 x=20 y=30 width=400 height=300 ";
   EXPECT_TRUE(HasInOrder(
       transcript, {"handler test_events",
@@ -115,8 +139,10 @@ TEST(StandInScriptedUi, PlaysAScriptAgainstARealWindow) {
                    "call vpnConnected",
                    "reply vpnConnected \"1\"",
                    "ok reply vpnConnected \"1\"",
-                   "call nosuch [1,\"x\"]",
+                   "call nosuch [\"a\",1,[2,3]]",
                    "ok no reply nosuch",
+                   "call test/nobody/ping",
+                   "reply test/nobody/ping empty",
                    "screenshot " + shot + " 400x300",
                    "close",
                    "window visible=0 foreground=0 x=20 y=30 width=400 height=300 minimized=0",
@@ -143,8 +169,8 @@ TEST(StandInScriptedUi, PlaysAScriptAgainstARealWindow) {
   const std::string file = testing_support::ReadText(shot);
   uint32_t width = 0;
   uint32_t height = 0;
-  const std::vector<uint8_t> pixels = testing_support::ReadStoredPng(
-      std::vector<uint8_t>(file.begin(), file.end()), &width, &height);
+  const std::vector<uint8_t> pixels =
+      testing_support::ReadPng(std::vector<uint8_t>(file.begin(), file.end()), &width, &height);
   ASSERT_EQ(pixels.size(), size_t{400} * 300 * 3);
   const size_t corner = ((height - 20) * width + width - 20) * 3;
   EXPECT_EQ(std::vector<uint8_t>(pixels.begin() + corner, pixels.begin() + corner + 3),
@@ -189,7 +215,8 @@ TEST(StandInScriptedUi, UnmetChecksAndFaultyScriptsAreFailedLines) {
     TestEngine engine({"--ui-script=" + path});
     FlutterDesktopViewControllerRef controller = engine.CreateView();
     ASSERT_NE(controller, nullptr);
-    InstallChannels(engine.engine);
+    Seen seen;
+    InstallChannels(engine.engine, &seen);
     EXPECT_TRUE(engine.WaitForLine(test.in_order.back()));
     FlutterDesktopViewControllerDestroy(controller);
     const std::vector<std::string> transcript = engine.Transcript();
