@@ -1,4 +1,3 @@
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -6,6 +5,7 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "shell/embedder/embedder_api.h"
@@ -40,21 +40,15 @@ TEST(StandInEngine, KeepsItsOwnCopyOfTheArguments) {
 }
 
 TEST(StandInEngine, ViewControllerTakesTheEngineOverAndNeedsTheAssetsFolder) {
-  wchar_t executable[MAX_PATH];
-  GetModuleFileNameW(nullptr, executable, MAX_PATH);
-  const std::wstring absolute =
-      (std::filesystem::path(executable).parent_path() / L"data" / L"flutter_assets").wstring();
-  ASSERT_TRUE(std::filesystem::is_directory(absolute));
-  const struct {
-    const wchar_t* assets;
-    bool created;
-  } cases[] = {
-      {L"data\\no_such_assets", false}, {L"data\\flutter_assets", true}, {absolute.c_str(), true}};
-  for (const auto& test : cases) {
-    SCOPED_TRACE(test.assets);
-    TestEngine engine({}, test.assets);
+  // A relative assets path is taken from the executable's folder, not the current directory.
+  const std::filesystem::path beside_the_executable = std::filesystem::current_path();
+  std::filesystem::current_path(std::filesystem::temp_directory_path());
+  for (const auto& [assets, created] :
+       {std::pair(L"data\\no_such_assets", false), std::pair(L"data\\flutter_assets", true)}) {
+    SCOPED_TRACE(assets);
+    TestEngine engine({}, assets);
     FlutterDesktopViewControllerRef controller = engine.CreateView();
-    EXPECT_EQ(controller != nullptr, test.created);
+    EXPECT_EQ(controller != nullptr, created);
     if (controller == nullptr) continue;
     // Owned by the controller now: not destroyed apart, nor taken by a second controller.
     EXPECT_FALSE(FlutterDesktopEngineDestroy(engine.engine));
@@ -63,6 +57,7 @@ TEST(StandInEngine, ViewControllerTakesTheEngineOverAndNeedsTheAssetsFolder) {
         FlutterDesktopMessengerIsAvailable(FlutterDesktopEngineGetMessenger(engine.engine)));
     FlutterDesktopViewControllerDestroy(controller);
   }
+  std::filesystem::current_path(beside_the_executable);
 }
 
 TEST(StandInEngine, ViewIsAChildWindowThatCanBeReparentedAndMoved) {
