@@ -61,9 +61,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   std::vector<const char*> argv(__argv + 1, __argv + __argc);
   FlutterDesktopEngineProperties properties{};
   properties.assets_path = L"data\\flutter_assets";
-  properties.icu_data_path = L"data\\icudtl.dat";
-  properties.aot_library_path = L"data\\app.so";
-  properties.dart_entrypoint = "";
   properties.dart_entrypoint_argc = static_cast<int>(argv.size());
   properties.dart_entrypoint_argv = argv.data();
   FlutterDesktopEngineRef engine = FlutterDesktopEngineCreate(&properties);
