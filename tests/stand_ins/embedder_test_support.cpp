@@ -9,6 +9,7 @@
 #include <sstream>
 
 namespace testing_support {
+
 bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   while (!done()) {
@@ -23,15 +24,10 @@ bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds time
   return true;
 }
 
-void PumpFor(std::chrono::milliseconds duration) {
-  PumpUntil([] { return false; }, duration);
-}
-
 std::string TestFolder() {
   const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
   const std::string folder =
       std::string("test_output/") + test->test_suite_name() + "." + test->name() + "/";
-  // Emptied once per test, on first use.
   static std::string emptied;
   if (emptied != folder) {
     std::filesystem::remove_all(folder);
@@ -41,39 +37,36 @@ std::string TestFolder() {
   return folder;
 }
 
-void WriteText(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
-
 std::string ReadText(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream stream(text);
-  for (std::string line; std::getline(stream, line);) lines.push_back(line);
-  return lines;
+std::string WriteScript(const std::string& text) {
+  const std::string path = TestFolder() + "ui.jsonl";
+  std::ofstream(path, std::ios::binary) << text;
+  return path;
 }
 
-TestEngine::TestEngine(const std::vector<std::string>& arguments, const wchar_t* assets_path)
-    : transcript_path(TestFolder() + "transcript.txt") {
-  std::vector<std::string> all = {"--ui-transcript=" + transcript_path};
-  all.insert(all.end(), arguments.begin(), arguments.end());
+TestEngine::TestEngine(std::vector<std::string> arguments, const wchar_t* assets_path)
+    : transcript_path(TestFolder() + "made/transcript.txt") {
+  arguments.insert(arguments.begin(), "--ui-transcript=" + transcript_path);
   std::vector<const char*> argv;
-  for (const std::string& argument : all) argv.push_back(argument.c_str());
+  for (const std::string& argument : arguments) argv.push_back(argument.c_str());
   FlutterDesktopEngineProperties properties{};
   properties.assets_path = assets_path;
-  properties.icu_data_path = L"data\\icudtl.dat";
-  properties.aot_library_path = L"data\\app.so";
-  properties.dart_entrypoint = "";
   properties.dart_entrypoint_argc = static_cast<int>(argv.size());
   properties.dart_entrypoint_argv = argv.data();
   engine = FlutterDesktopEngineCreate(&properties);
+  for (std::string& argument : arguments) argument.assign(argument.size(), 'x');
 }
 
-std::vector<std::string> TestEngine::Transcript() const { return Lines(ReadText(transcript_path)); }
+std::vector<std::string> TestEngine::Transcript() const {
+  std::vector<std::string> lines;
+  std::istringstream stream(ReadText(transcript_path));
+  for (std::string line; std::getline(stream, line);) lines.push_back(line);
+  return lines;
+}
 
 bool TestEngine::WaitForLine(const std::string& line, std::chrono::milliseconds timeout) const {
   return PumpUntil(

@@ -14,21 +14,28 @@ namespace testing_support {
 
 // Runs this thread's window messages until `done` holds or the time-out passes; returns `done`.
 bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
-void PumpFor(std::chrono::milliseconds duration);
+inline void PumpFor(std::chrono::milliseconds duration) {
+  PumpUntil([] { return false; }, duration);
+}
 
 // The running test's own folder, relative to the current directory, with a trailing slash;
 // emptied on the test's first call.
 std::string TestFolder();
-void WriteText(const std::string& path, const std::string& text);
 std::string ReadText(const std::string& path);
-std::vector<std::string> Lines(const std::string& text);
+// Writes `text` as the test's script, "ui.jsonl" in its folder, and gives the script's path.
+std::string WriteScript(const std::string& text);
 
-// An engine created as the program creates it, its transcript copied to a file in the test's
-// folder. `arguments` come after the transcript argument.
+// An engine created as the program creates it, with `arguments` after one that copies the
+// transcript to a file in a subfolder of the test's folder, which the engine makes. Its argument
+// strings are overwritten once it exists, as the program frees them, so every test that runs a
+// script shows that the engine keeps copies.
 struct TestEngine {
-  explicit TestEngine(const std::vector<std::string>& arguments = {},
+  explicit TestEngine(std::vector<std::string> arguments = {},
                       const wchar_t* assets_path = L"data\\flutter_assets");
 
+  FlutterDesktopViewControllerRef CreateView() const {
+    return FlutterDesktopViewControllerCreate(100, 80, engine);
+  }
   std::vector<std::string> Transcript() const;
   // Pumps messages until the transcript has `line`.
   bool WaitForLine(const std::string& line,

@@ -1,11 +1,10 @@
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <filesystem>
-#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "shell/embedder/embedder_api.h"
@@ -14,109 +13,50 @@
 
 namespace {
 
-using testing::Contains;
-using testing_support::HostWindow;
 using testing_support::TestEngine;
 
+// The test engine's argument strings are overwritten once it exists; the script path is read only
+// later, when the UI side starts.
 TEST(StandInEngine, KeepsItsOwnCopyOfTheArguments) {
-  const std::string folder = testing_support::TestFolder();
-  const std::string script = folder + "empty.jsonl";
-  testing_support::WriteText(script, "# nothing to do\n");
-  std::string transcript_argument = "--ui-transcript=" + folder + "transcript.txt";
-  std::string script_argument = "--ui-script=" + script;
-  std::string plain = "caf\xC3\xA9";
-  std::string empty;
-  const char* argv[] = {transcript_argument.c_str(), script_argument.c_str(), plain.c_str(),
-                        empty.c_str()};
-  FlutterDesktopEngineProperties properties{};
-  properties.assets_path = L"data\\flutter_assets";
-  properties.dart_entrypoint_argc = 4;
-  properties.dart_entrypoint_argv = argv;
-  FlutterDesktopEngineRef engine = FlutterDesktopEngineCreate(&properties);
-  ASSERT_NE(engine, nullptr);
-  // The program frees its argument strings once the engine exists; the script path is read only
-  // later, when the UI side starts.
-  script_argument.assign(script_argument.size(), 'x');
-  plain.assign(plain.size(), 'x');
-
-  FlutterDesktopViewControllerRef controller = FlutterDesktopViewControllerCreate(100, 80, engine);
+  const std::string script = testing_support::WriteScript("# nothing to do\n");
+  TestEngine engine({"--ui-script=" + script, "caf\xC3\xA9", ""});
+  FlutterDesktopViewControllerRef controller = engine.CreateView();
   ASSERT_NE(controller, nullptr);
-  const std::string done = "done failures=0";
-  EXPECT_TRUE(testing_support::PumpUntil(
-      [&] {
-        const auto lines =
-            testing_support::Lines(testing_support::ReadText(folder + "transcript.txt"));
-        return std::find(lines.begin(), lines.end(), done) != lines.end();
-      },
-      std::chrono::seconds(20)));
+  EXPECT_TRUE(engine.WaitForLine("done failures=0"));
   FlutterDesktopViewControllerDestroy(controller);
+  EXPECT_EQ(engine.Transcript(),
+            (std::vector<std::string>{"arguments [\"--ui-transcript=" + engine.transcript_path +
+                                          "\",\"--ui-script=" + script + "\",\"caf\xC3\xA9\",\"\"]",
+                                      "engine running view=100x80", "script " + script,
+                                      "done failures=0", "engine stopped"}));
 
-  EXPECT_EQ(
-      testing_support::Lines(testing_support::ReadText(folder + "transcript.txt")),
-      (std::vector<std::string>{
-          "arguments [\"--ui-transcript=" + folder + "transcript.txt\",\"--ui-script=" + script +
-              "\",\"caf\xC3\xA9\",\"\"]",
-          "engine running view=100x80", "script " + script, "done failures=0", "engine stopped"}));
-}
-
-TEST(StandInEngine, TranscriptCopyGoesIntoAFolderMadeForIt) {
-  const std::string path = testing_support::TestFolder() + "not/there/yet/transcript.txt";
-  const std::string argument = "--ui-transcript=" + path;
-  const char* argv[] = {argument.c_str()};
-  FlutterDesktopEngineProperties properties{};
-  properties.assets_path = L"data\\flutter_assets";
-  properties.dart_entrypoint_argc = 1;
-  properties.dart_entrypoint_argv = argv;
-  FlutterDesktopEngineRef engine = FlutterDesktopEngineCreate(&properties);
-  ASSERT_NE(engine, nullptr);
-  EXPECT_TRUE(FlutterDesktopEngineDestroy(engine));
-  EXPECT_EQ(testing_support::Lines(testing_support::ReadText(path)),
-            std::vector<std::string>{"arguments [\"" + argument + "\"]"});
-}
-
-TEST(StandInEngine, NoArgumentsAtAll) {
-  FlutterDesktopEngineProperties properties{};
-  properties.assets_path = L"data\\flutter_assets";
-  FlutterDesktopEngineRef engine = FlutterDesktopEngineCreate(&properties);
-  ASSERT_NE(engine, nullptr);
-  EXPECT_TRUE(FlutterDesktopEngineDestroy(engine));
+  FlutterDesktopEngineProperties without_arguments{};
+  without_arguments.assets_path = L"data\\flutter_assets";
+  FlutterDesktopEngineRef bare = FlutterDesktopEngineCreate(&without_arguments);
+  ASSERT_NE(bare, nullptr);
+  EXPECT_TRUE(FlutterDesktopEngineDestroy(bare));
   EXPECT_EQ(FlutterDesktopEngineCreate(nullptr), nullptr);
 }
 
-TEST(StandInEngine, ViewControllerNeedsTheAssetsFolderBesideTheExecutable) {
-  TestEngine missing({}, L"data\\no_such_assets");
-  EXPECT_EQ(FlutterDesktopViewControllerCreate(100, 80, missing.engine), nullptr);
-
-  TestEngine present;
-  FlutterDesktopViewControllerRef controller =
-      FlutterDesktopViewControllerCreate(100, 80, present.engine);
-  EXPECT_NE(controller, nullptr);
-  FlutterDesktopViewControllerDestroy(controller);
-
-  // Relative paths are taken from the executable's folder, not the current directory.
-  wchar_t executable[MAX_PATH];
-  GetModuleFileNameW(nullptr, executable, MAX_PATH);
-  const std::filesystem::path assets =
-      std::filesystem::path(executable).parent_path() / L"data" / L"flutter_assets";
-  ASSERT_TRUE(std::filesystem::is_directory(assets));
-  TestEngine absolute({}, assets.c_str());
-  controller = FlutterDesktopViewControllerCreate(100, 80, absolute.engine);
-  EXPECT_NE(controller, nullptr);
-  FlutterDesktopViewControllerDestroy(controller);
-}
-
-TEST(StandInEngine, OnlyAnEngineNotHandedOverCanBeDestroyed) {
-  TestEngine engine;
-  FlutterDesktopViewControllerRef controller =
-      FlutterDesktopViewControllerCreate(100, 80, engine.engine);
-  ASSERT_NE(controller, nullptr);
-  EXPECT_FALSE(FlutterDesktopEngineDestroy(engine.engine));
-  // A second controller cannot take the same engine.
-  EXPECT_EQ(FlutterDesktopViewControllerCreate(100, 80, engine.engine), nullptr);
-  // Lookups and messaging go on with the handed-over handle.
-  EXPECT_NE(FlutterDesktopEngineGetPluginRegistrar(engine.engine, "P"), nullptr);
-  EXPECT_TRUE(FlutterDesktopMessengerIsAvailable(FlutterDesktopEngineGetMessenger(engine.engine)));
-  FlutterDesktopViewControllerDestroy(controller);
+TEST(StandInEngine, ViewControllerTakesTheEngineOverAndNeedsTheAssetsFolder) {
+  // A relative assets path is taken from the executable's folder, not the current directory.
+  const std::filesystem::path beside_the_executable = std::filesystem::current_path();
+  std::filesystem::current_path(std::filesystem::temp_directory_path());
+  for (const auto& [assets, created] :
+       {std::pair(L"data\\no_such_assets", false), std::pair(L"data\\flutter_assets", true)}) {
+    SCOPED_TRACE(assets);
+    TestEngine engine({}, assets);
+    FlutterDesktopViewControllerRef controller = engine.CreateView();
+    EXPECT_EQ(controller != nullptr, created);
+    if (controller == nullptr) continue;
+    // Owned by the controller now: not destroyed apart, nor taken by a second controller.
+    EXPECT_FALSE(FlutterDesktopEngineDestroy(engine.engine));
+    EXPECT_EQ(engine.CreateView(), nullptr);
+    EXPECT_TRUE(
+        FlutterDesktopMessengerIsAvailable(FlutterDesktopEngineGetMessenger(engine.engine)));
+    FlutterDesktopViewControllerDestroy(controller);
+  }
+  std::filesystem::current_path(beside_the_executable);
 }
 
 TEST(StandInEngine, ViewIsAChildWindowThatCanBeReparentedAndMoved) {
@@ -129,66 +69,42 @@ TEST(StandInEngine, ViewIsAChildWindowThatCanBeReparentedAndMoved) {
   EXPECT_NE(GetWindowLongPtrW(view, GWL_STYLE) & WS_CHILD, 0);
   RECT rect{};
   GetClientRect(view, &rect);
-  EXPECT_EQ(rect.right, 120);
-  EXPECT_EQ(rect.bottom, 90);
-  // The view answers top-level messages with "not handled".
-  LRESULT result = 12345;
-  EXPECT_FALSE(FlutterDesktopViewControllerHandleTopLevelWindowProc(controller, view, WM_SIZE, 0, 0,
-                                                                    &result));
-  EXPECT_EQ(result, 12345);
+  EXPECT_EQ((std::vector<LONG>{rect.right, rect.bottom}), (std::vector<LONG>{120, 90}));
 
-  HostWindow host(40, 50, 300, 200);
-  ASSERT_NE(host.hwnd(), nullptr);
+  testing_support::HostWindow host(40, 50, 300, 200);
   SetParent(view, host.hwnd());
   EXPECT_EQ(GetAncestor(view, GA_ROOT), host.hwnd());
   ASSERT_TRUE(MoveWindow(view, 10, 20, 200, 100, TRUE));
   GetWindowRect(view, &rect);
   MapWindowPoints(nullptr, host.hwnd(), reinterpret_cast<POINT*>(&rect), 2);
-  EXPECT_EQ(rect.left, 10);
-  EXPECT_EQ(rect.top, 20);
-  EXPECT_EQ(rect.right - rect.left, 200);
-  EXPECT_EQ(rect.bottom - rect.top, 100);
+  EXPECT_EQ((std::vector<LONG>{rect.left, rect.top, rect.right, rect.bottom}),
+            (std::vector<LONG>{10, 20, 210, 120}));
 
   FlutterDesktopViewControllerDestroy(controller);
   EXPECT_FALSE(IsWindow(view));
 }
 
-TEST(StandInEngine, RegistrarsAreDistinctPerPluginName) {
+// The runner's transcript shows every plugin name getting its own registrar.
+TEST(StandInEngine, ARegistrarIsKeptPerPluginName) {
   TestEngine engine;
-  const char* names[] = {"ConnectivityPlusWindowsPlugin", "FlutterPlatformAlertPlugin",
-                         "RivePlugin", "SentryFlutterPlugin", "WindowManagerPlugin"};
-  std::set<FlutterDesktopPluginRegistrarRef> registrars;
-  for (const char* name : names) {
-    FlutterDesktopPluginRegistrarRef registrar =
-        FlutterDesktopEngineGetPluginRegistrar(engine.engine, name);
-    EXPECT_NE(registrar, nullptr);
-    registrars.insert(registrar);
-  }
-  EXPECT_EQ(registrars.size(), std::size(names));
-  EXPECT_EQ(FlutterDesktopEngineGetPluginRegistrar(engine.engine, "RivePlugin"),
-            FlutterDesktopEngineGetPluginRegistrar(engine.engine, "RivePlugin"));
+  const auto registrar = [&](const char* name) {
+    return FlutterDesktopEngineGetPluginRegistrar(engine.engine, name);
+  };
+  EXPECT_NE(registrar("RivePlugin"), nullptr);
+  EXPECT_EQ(registrar("RivePlugin"), registrar("RivePlugin"));
+  EXPECT_NE(registrar("RivePlugin"), registrar("TrayManagerPlugin"));
   EXPECT_EQ(FlutterDesktopEngineGetPluginRegistrar(nullptr, "RivePlugin"), nullptr);
-  EXPECT_THAT(engine.Transcript(), Contains("registrar 3 RivePlugin").Times(3));
-  EXPECT_THAT(engine.Transcript(), Contains("registrar 4 SentryFlutterPlugin"));
-  FlutterDesktopEngineDestroy(engine.engine);
-}
-
-// The display's DPI as the prefix's settings give it, 96 when none is set.
-uint32_t ConfiguredDpi() {
-  DWORD dpi = 0;
-  DWORD size = sizeof(dpi);
-  if (RegGetValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", RRF_RT_REG_DWORD,
-                   nullptr, &dpi, &size) != ERROR_SUCCESS) {
-    return 96;
-  }
-  return dpi;
+  EXPECT_TRUE(FlutterDesktopEngineDestroy(engine.engine));
 }
 
 TEST(StandInEngine, MonitorDpiIsTheDisplaysOwn) {
   SetProcessDPIAware();
   const HMONITOR monitor = MonitorFromPoint(POINT{10, 10}, MONITOR_DEFAULTTONEAREST);
   ASSERT_NE(monitor, nullptr);
-  EXPECT_EQ(FlutterDesktopGetDpiForMonitor(monitor), ConfiguredDpi());
+  const HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+  ReleaseDC(nullptr, screen);
+  EXPECT_EQ(FlutterDesktopGetDpiForMonitor(monitor), static_cast<uint32_t>(dpi));
   EXPECT_EQ(FlutterDesktopGetDpiForMonitor(nullptr), 96u);
 }
 

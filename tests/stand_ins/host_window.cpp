@@ -3,29 +3,28 @@
 #include <utility>
 
 namespace testing_support {
-namespace {
-
-constexpr wchar_t kHostClass[] = L"QuorvantaStandInTestHost";
-
-}  // namespace
 
 HostWindow::HostWindow(int x, int y, int width, int height) {
-  static const ATOM registered = [] {
-    WNDCLASSW window_class{};
-    window_class.lpfnWndProc = &HostWindow::Procedure;
-    window_class.hInstance = GetModuleHandleW(nullptr);
-    window_class.lpszClassName = kHostClass;
-    window_class.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-    return RegisterClassW(&window_class);
+  static const ATOM window_class = [] {
+    WNDCLASSW description{};
+    description.lpfnWndProc = &HostWindow::Procedure;
+    description.hInstance = GetModuleHandleW(nullptr);
+    description.lpszClassName = L"QuorvantaStandInTestHost";
+    description.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    return RegisterClassW(&description);
   }();
-  (void)registered;
-  hwnd_ = CreateWindowExW(0, kHostClass, L"stand-in test host", WS_OVERLAPPEDWINDOW, x, y, width,
-                          height, nullptr, nullptr, GetModuleHandleW(nullptr), this);
+  hwnd_ = CreateWindowExW(0, MAKEINTATOM(window_class), L"stand-in test host", WS_OVERLAPPEDWINDOW,
+                          x, y, width, height, nullptr, nullptr, GetModuleHandleW(nullptr), this);
 }
 
 HostWindow::~HostWindow() {
   if (hwnd_ != nullptr) DestroyWindow(hwnd_);
-  if (controller_ != nullptr) FlutterDesktopViewControllerDestroy(controller_);
+  EndView();
+}
+
+void HostWindow::EndView() {
+  if (controller_ != nullptr)
+    FlutterDesktopViewControllerDestroy(std::exchange(controller_, nullptr));
 }
 
 FlutterDesktopViewControllerRef HostWindow::Host(FlutterDesktopEngineRef engine, SIZE view_size) {
@@ -48,21 +47,15 @@ LRESULT CALLBACK HostWindow::Procedure(HWND window, UINT message, WPARAM wparam,
         reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams));
   }
   auto* host = reinterpret_cast<HostWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  switch (message) {
-    case WM_CLOSE:
-      ShowWindow(window, SW_HIDE);
-      return 0;
-    case WM_DESTROY:
-      if (host != nullptr) {
-        host->hwnd_ = nullptr;
-        if (host->controller_ != nullptr) {
-          FlutterDesktopViewControllerDestroy(std::exchange(host->controller_, nullptr));
-        }
-      }
-      return 0;
-    default:
-      return DefWindowProcW(window, message, wparam, lparam);
+  if (message == WM_CLOSE) {
+    ShowWindow(window, SW_HIDE);
+    return 0;
   }
+  if (message == WM_DESTROY && host != nullptr) {
+    host->hwnd_ = nullptr;
+    host->EndView();
+  }
+  return DefWindowProcW(window, message, wparam, lparam);
 }
 
 }  // namespace testing_support

@@ -21,10 +21,10 @@ class HostWindow {
   // Creates the view controller for `engine`, at `view_size` or else at the client area's size,
   // and puts the view inside, filling the client area.
   FlutterDesktopViewControllerRef Host(FlutterDesktopEngineRef engine, SIZE view_size = {0, 0});
-  FlutterDesktopViewControllerRef controller() const { return controller_; }
 
  private:
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  void EndView();
 
   HWND hwnd_ = nullptr;
   FlutterDesktopViewControllerRef controller_ = nullptr;

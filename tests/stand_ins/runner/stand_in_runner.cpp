@@ -5,9 +5,8 @@
 
 #include <windows.h>
 
-#include <shellapi.h>
-
-#include <memory>
+#include <cstdlib>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -18,23 +17,6 @@
 
 namespace {
 
-std::vector<std::string> Arguments() {
-  std::vector<std::string> arguments;
-  int count = 0;
-  LPWSTR* words = CommandLineToArgvW(GetCommandLineW(), &count);
-  if (words == nullptr) return arguments;
-  for (int i = 1; i < count; ++i) {
-    const int length = WideCharToMultiByte(CP_UTF8, 0, words[i], -1, nullptr, 0, nullptr, nullptr);
-    std::string argument(length > 0 ? length - 1 : 0, '\0');
-    if (length > 1) {
-      WideCharToMultiByte(CP_UTF8, 0, words[i], -1, argument.data(), length, nullptr, nullptr);
-    }
-    arguments.push_back(argument);
-  }
-  LocalFree(words);
-  return arguments;
-}
-
 void Echo(FlutterDesktopMessengerRef messenger, const FlutterDesktopMessage* message, void*) {
   const auto& codec = flutter::StandardMethodCodec::GetInstance();
   const auto call = codec.DecodeMethodCall(message->message, message->message_size);
@@ -44,35 +26,43 @@ void Echo(FlutterDesktopMessengerRef messenger, const FlutterDesktopMessage* mes
                                       bytes->size());
 }
 
+struct Plugin {
+  const char* name;
+  void (*registration)(FlutterDesktopPluginRegistrarRef);  // null: a plugin without a library
+};
+
+constexpr Plugin kPlugins[] = {
+    {"ConnectivityPlusWindowsPlugin", &ConnectivityPlusWindowsPluginRegisterWithRegistrar},
+    {"FlutterPlatformAlertPlugin", &FlutterPlatformAlertPluginRegisterWithRegistrar},
+    {"RivePlugin", &RivePluginRegisterWithRegistrar},
+    {"ScreenRetrieverWindowsPluginCApi", &ScreenRetrieverWindowsPluginCApiRegisterWithRegistrar},
+    {"SentryFlutterPlugin", nullptr},
+    {"TrayManagerPlugin", &TrayManagerPluginRegisterWithRegistrar},
+    {"UrlLauncherWindows", &UrlLauncherWindowsRegisterWithRegistrar},
+    {"WindowManagerPlugin", &WindowManagerPluginRegisterWithRegistrar},
+    {"WindowsSingleInstancePlugin", &WindowsSingleInstancePluginRegisterWithRegistrar},
+};
+
+// All registrars are looked up first and the plugins registered in reverse, so that each plugin's
+// line shows the registrar it was really given.
 void RegisterPlugins(FlutterDesktopEngineRef engine) {
-  const auto registrar = [engine](const char* name) {
-    return FlutterDesktopEngineGetPluginRegistrar(engine, name);
-  };
-  ConnectivityPlusWindowsPluginRegisterWithRegistrar(registrar("ConnectivityPlusWindowsPlugin"));
-  FlutterPlatformAlertPluginRegisterWithRegistrar(registrar("FlutterPlatformAlertPlugin"));
-  RivePluginRegisterWithRegistrar(registrar("RivePlugin"));
-  ScreenRetrieverWindowsPluginCApiRegisterWithRegistrar(
-      registrar("ScreenRetrieverWindowsPluginCApi"));
-  registrar("SentryFlutterPlugin");
-  TrayManagerPluginRegisterWithRegistrar(registrar("TrayManagerPlugin"));
-  UrlLauncherWindowsRegisterWithRegistrar(registrar("UrlLauncherWindows"));
-  WindowManagerPluginRegisterWithRegistrar(registrar("WindowManagerPlugin"));
-  WindowsSingleInstancePluginRegisterWithRegistrar(registrar("WindowsSingleInstancePlugin"));
+  std::vector<FlutterDesktopPluginRegistrarRef> registrars;
+  for (const Plugin& plugin : kPlugins) {
+    registrars.push_back(FlutterDesktopEngineGetPluginRegistrar(engine, plugin.name));
+  }
+  for (size_t i = std::size(kPlugins); i-- > 0;) {
+    if (kPlugins[i].registration != nullptr) kPlugins[i].registration(registrars[i]);
+  }
 }
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  const std::vector<std::string> arguments = Arguments();
-  std::vector<const char*> argv;
-  for (const std::string& argument : arguments) argv.push_back(argument.c_str());
+  std::vector<const char*> argv(__argv + 1, __argv + __argc);
   FlutterDesktopEngineProperties properties{};
   properties.assets_path = L"data\\flutter_assets";
-  properties.icu_data_path = L"data\\icudtl.dat";
-  properties.aot_library_path = L"data\\app.so";
-  properties.dart_entrypoint = "";
   properties.dart_entrypoint_argc = static_cast<int>(argv.size());
-  properties.dart_entrypoint_argv = argv.empty() ? nullptr : argv.data();
+  properties.dart_entrypoint_argv = argv.data();
   FlutterDesktopEngineRef engine = FlutterDesktopEngineCreate(&properties);
 
   testing_support::HostWindow window(10, 10, 360, 280);
