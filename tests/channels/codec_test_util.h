@@ -48,16 +48,12 @@ inline Decoded Decode(const std::vector<uint8_t>& bytes,
   return {std::move(value), reader.BytesRemaining()};
 }
 
-// `count` copies of the diagnostic line `line`.
-inline std::string Lines(std::string_view line, int count = 1) {
+// What `count` reads past the end of a message write.
+inline std::string InvalidReads(int count = 1) {
   std::string text;
-  for (int i = 0; i < count; ++i) {
-    text.append(line).append("\n");
-  }
+  for (int i = 0; i < count; ++i) text += "Invalid read in StandardCodecByteStreamReader\n";
   return text;
 }
-
-inline constexpr std::string_view kInvalidRead = "Invalid read in StandardCodecByteStreamReader";
 
 }  // namespace codec_test
 

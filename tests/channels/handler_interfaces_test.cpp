@@ -33,50 +33,33 @@ class WatchedSink : public EventSink<> {
   bool* destroyed_;
 };
 
-void ExpectMissingHandlerError(const std::unique_ptr<StreamHandlerError<>>& error,
-                               const std::string& message) {
-  ASSERT_NE(error, nullptr);
-  EXPECT_EQ(error->code, "error");
-  EXPECT_EQ(error->message, message);
-  EXPECT_EQ(error->details, nullptr);
-}
-
-TEST(StreamHandlerFunctions, MissingListenFunctionAnswersWithAnErrorAndLeavesTheSink) {
+TEST(StreamHandlerFunctions, MissingFunctionsAnswerWithErrorsAndLeaveTheSinkToTheCaller) {
   StreamHandlerFunctions<> handler(nullptr, nullptr);
   bool destroyed = false;
   std::unique_ptr<EventSink<>> sink = std::make_unique<WatchedSink>(&destroyed);
-  ExpectMissingHandlerError(handler.OnListen(nullptr, std::move(sink)), "No OnListen handler set");
-  EXPECT_NE(sink, nullptr);  // not taken: still the caller's to destroy
+  const std::unique_ptr<StreamHandlerError<>> errors[] = {
+      handler.OnListen(nullptr, std::move(sink)), handler.OnCancel(nullptr)};
+  EXPECT_NE(sink, nullptr);  // not taken
   EXPECT_FALSE(destroyed);
+  const char* messages[] = {"No OnListen handler set", "No OnCancel handler set"};
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_NE(errors[i], nullptr);
+    EXPECT_EQ(errors[i]->code, "error");
+    EXPECT_EQ(errors[i]->message, messages[i]);
+    EXPECT_EQ(errors[i]->details, nullptr);
+  }
 }
 
-TEST(StreamHandlerFunctions, MissingCancelFunctionAnswersWithAnError) {
-  StreamHandlerFunctions<> handler(nullptr, nullptr);
-  ExpectMissingHandlerError(handler.OnCancel(nullptr), "No OnCancel handler set");
-}
-
-TEST(StreamHandlerFunctions, ListenFunctionThatTakesTheSinkKeepsItAlive) {
+TEST(StreamHandlerFunctions, FunctionsReceiveTheArgumentsAndDecideTheSinksLifetime) {
   std::unique_ptr<EventSink<>> kept;
   const EncodableValue* seen_arguments = nullptr;
   StreamHandlerFunctions<> handler(
       [&](const EncodableValue* arguments, std::unique_ptr<EventSink<>>&& events) {
         seen_arguments = arguments;
-        kept = std::move(events);
-        return std::unique_ptr<StreamHandlerError<>>();
-      },
-      nullptr);
-  const EncodableValue arguments("go");
-  bool destroyed = false;
-  EXPECT_EQ(handler.OnListen(&arguments, std::make_unique<WatchedSink>(&destroyed)), nullptr);
-  EXPECT_EQ(seen_arguments, &arguments);
-  EXPECT_FALSE(destroyed);
-  kept.reset();
-  EXPECT_TRUE(destroyed);
-}
-
-TEST(StreamHandlerFunctions, SinkThatIsNotTakenIsDestroyedWhenTheCallReturns) {
-  StreamHandlerFunctions<> handler(
-      [](const EncodableValue*, std::unique_ptr<EventSink<>>&&) {
+        if (arguments != nullptr) {
+          kept = std::move(events);
+          return std::unique_ptr<StreamHandlerError<>>();
+        }
         return std::make_unique<StreamHandlerError<>>(
             StreamHandlerError<>{"busy", "later", std::make_unique<EncodableValue>(int32_t{3})});
       },
@@ -84,19 +67,27 @@ TEST(StreamHandlerFunctions, SinkThatIsNotTakenIsDestroyedWhenTheCallReturns) {
         return std::make_unique<StreamHandlerError<>>(
             StreamHandlerError<>{"cancel", std::get<std::string>(*arguments), nullptr});
       });
-  bool destroyed = false;
+
+  const EncodableValue arguments("go");
+  bool kept_destroyed = false;
+  EXPECT_EQ(handler.OnListen(&arguments, std::make_unique<WatchedSink>(&kept_destroyed)), nullptr);
+  EXPECT_EQ(seen_arguments, &arguments);
+  EXPECT_FALSE(kept_destroyed);
+  kept.reset();
+  EXPECT_TRUE(kept_destroyed);
+
+  bool untaken_destroyed = false;
   std::unique_ptr<StreamHandlerError<>> error =
-      handler.OnListen(nullptr, std::make_unique<WatchedSink>(&destroyed));
-  EXPECT_TRUE(destroyed);
+      handler.OnListen(nullptr, std::make_unique<WatchedSink>(&untaken_destroyed));
+  EXPECT_TRUE(untaken_destroyed);
   ASSERT_NE(error, nullptr);
   EXPECT_EQ(error->code, "busy");
   ASSERT_NE(error->details, nullptr);
   EXPECT_EQ(*error->details, EncodableValue(int32_t{3}));
 
-  const EncodableValue arguments("why");
   std::unique_ptr<StreamHandlerError<>> cancel_error = handler.OnCancel(&arguments);
   ASSERT_NE(cancel_error, nullptr);
-  EXPECT_EQ(cancel_error->message, "why");
+  EXPECT_EQ(cancel_error->message, "go");
 }
 
 }  // namespace
