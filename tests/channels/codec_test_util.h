@@ -13,6 +13,12 @@
 
 namespace codec_test {
 
+using U8s = std::vector<uint8_t>;
+using I32s = std::vector<int32_t>;
+using I64s = std::vector<int64_t>;
+using F64s = std::vector<double>;
+using F32s = std::vector<float>;
+
 // "07 03 61" -> {0x07, 0x03, 0x61}; spaces are ignored.
 inline std::vector<uint8_t> Hex(std::string_view text) {
   std::vector<uint8_t> bytes;

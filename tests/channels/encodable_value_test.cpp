@@ -8,11 +8,16 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/encodable_value_printer.h"
+#include "tests/channels/codec_test_util.h"
 
 namespace flutter {
 namespace {
 
+using codec_test::F32s;
+using codec_test::F64s;
+using codec_test::I32s;
+using codec_test::I64s;
+using codec_test::U8s;
 using testing::ElementsAre;
 using testing::Pair;
 
@@ -24,30 +29,18 @@ struct CopyCounter {
   int* copies;
 };
 
+// A text literal is a string, never a bool.
 TEST(EncodableValueAlternatives, EachContentTypeHoldsItsFixedIndex) {
-  int copies = 0;
-  const std::vector<EncodableValue> values = {
-      EncodableValue(),
-      EncodableValue(true),
-      EncodableValue(int32_t{1}),
-      EncodableValue(int64_t{1}),
-      EncodableValue(1.0),
-      EncodableValue("text literal, never a bool"),
-      EncodableValue(std::vector<uint8_t>{1}),
-      EncodableValue(std::vector<int32_t>{1}),
-      EncodableValue(std::vector<int64_t>{1}),
-      EncodableValue(std::vector<double>{1}),
-      EncodableValue(EncodableList{}),
-      EncodableValue(EncodableMap{}),
-      EncodableValue(CustomEncodableValue(CopyCounter(&copies))),
-      EncodableValue(std::vector<float>{1}),
-  };
+  const std::vector<EncodableValue> values(
+      {EncodableValue(), true, int32_t{1}, int64_t{1}, 1.0, "literal", U8s{1}, I32s{1}, I64s{1},
+       F64s{1}, EncodableList{}, EncodableMap{}, CustomEncodableValue(1), F32s{1}});
   for (size_t i = 0; i < values.size(); ++i) {
     EXPECT_EQ(values[i].index(), i);
     EXPECT_EQ(values[i].IsNull(), i == 0);
   }
   EncodableValue assigned(int32_t{7});
   EXPECT_EQ(std::get_if<std::string>(&assigned), nullptr);
+  EXPECT_EQ(assigned, EncodableValue(int32_t{7}));
   assigned = "no";
   EXPECT_EQ(assigned, EncodableValue(std::string("no")));
 }
@@ -56,39 +49,34 @@ TEST(EncodableValueAlternatives, EachContentTypeHoldsItsFixedIndex) {
 TEST(EncodableValueOrdering, PairsInOrder) {
   const std::pair<EncodableValue, EncodableValue> rows[] = {
       // The alternative index decides first, whatever the content.
-      {EncodableValue(), EncodableValue(false)},
-      {EncodableValue(false), EncodableValue(true)},
-      {EncodableValue(true), EncodableValue(int32_t{0})},
-      {EncodableValue(int32_t{100}), EncodableValue(int64_t{-100})},
-      {EncodableValue(CustomEncodableValue(1)), EncodableValue(std::vector<float>{})},
+      {EncodableValue(), false},
+      {false, true},
+      {true, int32_t{0}},
+      {int32_t{100}, int64_t{-100}},
+      {CustomEncodableValue(1), F32s{}},
       // Numbers numerically.
-      {EncodableValue(int32_t{-2}), EncodableValue(int32_t{1})},
-      {EncodableValue(int64_t{-2}), EncodableValue(int64_t{1})},
-      {EncodableValue(-0.5), EncodableValue(0.25)},
+      {int32_t{-2}, int32_t{1}},
+      {int64_t{-2}, int64_t{1}},
+      {-0.5, 0.25},
       // Strings and byte lists by unsigned bytes, then length.
-      {EncodableValue("B"), EncodableValue("a")},
-      {EncodableValue("a"), EncodableValue("\x80")},
-      {EncodableValue("ab"), EncodableValue("abc")},
-      {EncodableValue(std::vector<uint8_t>{1, 0}), EncodableValue(std::vector<uint8_t>{0xFF})},
-      {EncodableValue(std::vector<uint8_t>{}), EncodableValue(std::vector<uint8_t>{0})},
+      {"B", "a"},
+      {"a", "\x80"},
+      {"ab", "abc"},
+      {U8s{1, 0}, U8s{0xFF}},
+      {U8s{}, U8s{0}},
       // Sequences lexicographically, a proper prefix first.
-      {EncodableValue(std::vector<int32_t>{1, 2}), EncodableValue(std::vector<int32_t>{1, 2, 0})},
-      {EncodableValue(std::vector<int32_t>{1, 2, 0}), EncodableValue(std::vector<int32_t>{1, 3})},
-      {EncodableValue(std::vector<int64_t>{-1}), EncodableValue(std::vector<int64_t>{0})},
-      {EncodableValue(std::vector<double>{1, -1}), EncodableValue(std::vector<double>{1, 0})},
-      {EncodableValue(std::vector<float>{2.0f}), EncodableValue(std::vector<float>{2.5f})},
-      {EncodableValue(EncodableList{int32_t{1}, "a"}),
-       EncodableValue(EncodableList{int32_t{1}, "b"})},
-      {EncodableValue(EncodableList{int32_t{9}}), EncodableValue(EncodableList{int64_t{0}})},
-      {EncodableValue(EncodableList{int32_t{1}}),
-       EncodableValue(EncodableList{int32_t{1}, EncodableValue()})},
+      {I32s{1, 2}, I32s{1, 2, 0}},
+      {I32s{1, 2, 0}, I32s{1, 3}},
+      {I64s{-1}, I64s{0}},
+      {F64s{1, -1}, F64s{1, 0}},
+      {F32s{2.0f}, F32s{2.5f}},
+      {EncodableList{1, "a"}, EncodableList{1, "b"}},
+      {EncodableList{int32_t{9}}, EncodableList{int64_t{0}}},
+      {EncodableList{1}, EncodableList{1, EncodableValue()}},
       // Maps entry by entry in key order: equal keys, smaller value; smaller key; proper prefix.
-      {EncodableValue(EncodableMap{{int32_t{1}, "a"}}),
-       EncodableValue(EncodableMap{{int32_t{1}, "b"}})},
-      {EncodableValue(EncodableMap{{int32_t{1}, "b"}}),
-       EncodableValue(EncodableMap{{int32_t{2}, ""}})},
-      {EncodableValue(EncodableMap{{int32_t{1}, "a"}}),
-       EncodableValue(EncodableMap{{int32_t{1}, "a"}, {int32_t{2}, ""}})},
+      {EncodableMap{{1, "a"}}, EncodableMap{{1, "b"}}},
+      {EncodableMap{{1, "b"}}, EncodableMap{{2, ""}}},
+      {EncodableMap{{1, "a"}}, EncodableMap{{1, "a"}, {2, ""}}},
   };
   for (const auto& [smaller, larger] : rows) {
     SCOPED_TRACE(testing::PrintToString(smaller) + " < " + testing::PrintToString(larger));
@@ -108,37 +96,34 @@ TEST(EncodableValueOrdering, NaNIsUnorderedAndCustomValuesCompareByIdentity) {
   EXPECT_NE(first < second, second < first);
 }
 
-TEST(EncodableMapKeys, KeysFollowTheValueOrdering) {
-  EncodableMap numbers;
-  numbers[EncodableValue(int64_t{5})] = "wide";
-  numbers[EncodableValue(int32_t{5})] = "narrow";
-  EXPECT_THAT(numbers, ElementsAre(Pair(EncodableValue(int32_t{5}), EncodableValue("narrow")),
-                                   Pair(EncodableValue(int64_t{5}), EncodableValue("wide"))));
+std::vector<EncodableValue> KeysOf(const EncodableMap& map) {
+  std::vector<EncodableValue> keys;
+  for (const auto& entry : map) keys.push_back(entry.first);
+  return keys;
+}
 
-  const EncodableMap strings{{"a", int32_t{1}}, {"B", int32_t{2}}, {"ab", int32_t{3}}};
-  EXPECT_THAT(strings, ElementsAre(Pair(EncodableValue("B"), EncodableValue(int32_t{2})),
-                                   Pair(EncodableValue("a"), EncodableValue(int32_t{1})),
-                                   Pair(EncodableValue("ab"), EncodableValue(int32_t{3}))));
+TEST(EncodableMapKeys, KeysFollowTheValueOrderingAndTheFirstEntryOfAKeyStays) {
+  EXPECT_THAT(KeysOf({{int64_t{5}, "wide"}, {int32_t{5}, "narrow"}}),
+              ElementsAre(int32_t{5}, int64_t{5}));
+  EXPECT_THAT(KeysOf({{"a", 1}, {"B", 2}, {"ab", 3}}), ElementsAre("B", "a", "ab"));
 
   EncodableMap nulls;
-  nulls.emplace(EncodableValue(), int32_t{1});
-  EXPECT_FALSE(nulls.emplace(EncodableValue(), int32_t{2}).second);  // all null keys collide
-  EXPECT_THAT(nulls, ElementsAre(Pair(EncodableValue(), EncodableValue(int32_t{1}))));
+  nulls.emplace(EncodableValue(), 1);
+  EXPECT_FALSE(nulls.emplace(EncodableValue(), 2).second);  // all null keys collide
+  EXPECT_THAT(nulls, ElementsAre(Pair(EncodableValue(), EncodableValue(1))));
 }
 
 TEST(EncodableValueCopyMove, CopyOfNestedListOfMapsIsIndependent) {
-  const EncodableValue original(EncodableList{EncodableMap{{"k", EncodableList{int32_t{1}}}}});
-  EncodableValue source = original;
+  const EncodableValue source(EncodableList{EncodableMap{{"k", EncodableList{1}}}});
   EncodableValue copy = source;
-  std::get<EncodableList>(std::get<EncodableMap>(std::get<EncodableList>(copy)[0]).at("k"))
-      .push_back(int32_t{2});
   EncodableValue assigned;
-  assigned = copy;
+  assigned = source;
+  std::get<EncodableList>(std::get<EncodableMap>(std::get<EncodableList>(copy)[0]).at("k"))
+      .push_back(2);
   std::get<EncodableList>(assigned).clear();
 
-  EXPECT_EQ(source, original);
-  EXPECT_EQ(copy, EncodableValue(
-                      EncodableList{EncodableMap{{"k", EncodableList{int32_t{1}, int32_t{2}}}}}));
+  EXPECT_EQ(source, EncodableValue(EncodableList{EncodableMap{{"k", EncodableList{1}}}}));
+  EXPECT_EQ(copy, EncodableValue(EncodableList{EncodableMap{{"k", EncodableList{1, 2}}}}));
 }
 
 // NOLINTBEGIN(bugprone-use-after-move): the moved-from values are checked on purpose.
