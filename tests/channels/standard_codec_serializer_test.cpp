@@ -24,23 +24,32 @@ using codec_test::InvalidReads;
 using codec_test::U8s;
 using testing::ElementsAreArray;
 
-// Each value encodes to exactly these bytes, which decode back to it with nothing left over and
-// nothing logged.
+// Encodes `value`, checks that the bytes decode back to it with nothing left over and nothing
+// logged, and returns them.
+std::vector<uint8_t> RoundTrip(const EncodableValue& value) {
+  testing_support::LogCapture log;
+  std::vector<uint8_t> bytes = Encode(value);
+  codec_test::Decoded decoded = Decode(bytes);
+  EXPECT_TRUE(decoded.value == value);
+  EXPECT_EQ(decoded.unread, 0u);
+  EXPECT_EQ(log.Err(), "");
+  return bytes;
+}
+
 TEST(StandardCodecExactBytes, ValuesEncodeToTheirBytesAndBack) {
   const std::pair<EncodableValue, const char*> cases[] = {
       {EncodableValue(), "00"},
-      {EncodableValue(true), "01"},
-      {EncodableValue(false), "02"},
-      {EncodableValue(int32_t{1}), "03 01000000"},
-      {EncodableValue(int32_t{-1}), "03 FFFFFFFF"},
-      {EncodableValue(int64_t{1}), "04 0100000000000000"},
-      {EncodableValue(std::numeric_limits<int64_t>::min()), "04 0000000000000080"},
-      {EncodableValue(1.0), "06 00000000000000 000000000000F03F"},  // padded from position 1
-      {EncodableValue(-0.0), "06 00000000000000 0000000000000080"},
-      {EncodableValue(-std::numeric_limits<double>::infinity()),
-       "06 00000000000000 000000000000F0FF"},
-      {EncodableValue("abc"), "07 03 616263"},
-      {EncodableValue(""), "07 00"},
+      {true, "01"},
+      {false, "02"},
+      {int32_t{1}, "03 01000000"},
+      {int32_t{-1}, "03 FFFFFFFF"},
+      {int64_t{1}, "04 0100000000000000"},
+      {std::numeric_limits<int64_t>::min(), "04 0000000000000080"},
+      {1.0, "06 00000000000000 000000000000F03F"},  // padded from position 1
+      {-0.0, "06 00000000000000 0000000000000080"},
+      {-std::numeric_limits<double>::infinity(), "06 00000000000000 000000000000F0FF"},
+      {"abc", "07 03 616263"},
+      {"", "07 00"},
       {U8s{255}, "08 01 FF"},  // never padded
       {I32s{1}, "09 01 0000 01000000"},
       {I32s{}, "09 00 0000"},  // padded even when empty
@@ -48,22 +57,15 @@ TEST(StandardCodecExactBytes, ValuesEncodeToTheirBytesAndBack) {
       {F64s{1.0}, "0B 01 000000000000 000000000000F03F"},
       {F64s{}, "0B 00 000000000000"},
       {F32s{1.0f}, "0E 01 0000 0000803F"},
-      {EncodableValue(EncodableList{int32_t{1}, EncodableValue()}), "0C 02 0301000000 00"},
+      {EncodableList{1, EncodableValue()}, "0C 02 0301000000 00"},
       // A double inside a list is padded from the message start.
-      {EncodableValue(EncodableList{true, 1.0}), "0C 02 01 06 00000000 000000000000F03F"},
+      {EncodableList{true, 1.0}, "0C 02 01 06 00000000 000000000000F03F"},
       // Entries in key order, not in the order given.
-      {EncodableValue(EncodableMap{{"b", int32_t{1}}, {"a", int32_t{2}}}),
-       "0D 02 070161 0302000000 070162 0301000000"},
+      {EncodableMap{{"b", 1}, {"a", 2}}, "0D 02 070161 0302000000 070162 0301000000"},
   };
   for (const auto& [value, hex] : cases) {
     SCOPED_TRACE(hex);
-    testing_support::LogCapture log;
-    const std::vector<uint8_t> bytes = Hex(hex);
-    EXPECT_THAT(Encode(value), ElementsAreArray(bytes));
-    codec_test::Decoded decoded = Decode(bytes);
-    EXPECT_EQ(decoded.value, value);
-    EXPECT_EQ(decoded.unread, 0u);
-    EXPECT_EQ(log.Err(), "");
+    EXPECT_THAT(RoundTrip(value), ElementsAreArray(Hex(hex)));
   }
 }
 
@@ -76,26 +78,14 @@ TEST(StandardCodecSizes, SweepAcrossTheSizeForms) {
     const std::vector<uint8_t> size_bytes = Hex(hex);
     EncodableMap map;
     for (size_t i = 0; i < size; ++i) map.emplace(static_cast<int32_t>(i), EncodableValue());
-    const EncodableValue values[] = {
-        EncodableValue(std::string(size, 'x')),
-        EncodableValue(U8s(size, 7)),
-        EncodableValue(I32s(size, -3)),
-        EncodableValue(I64s(size, 1)),
-        EncodableValue(F64s(size, 0.5)),
-        EncodableValue(F32s(size, 0.25f)),
-        EncodableValue(EncodableList(size, EncodableValue(true))),
-        EncodableValue(map),
-    };
+    const std::vector<EncodableValue> values({std::string(size, 'x'), U8s(size, 7), I32s(size, -3),
+                                              I64s(size, 1), F64s(size, 0.5), F32s(size, 0.25f),
+                                              EncodableList(size, true), map});
     for (const EncodableValue& value : values) {
       SCOPED_TRACE(testing::Message() << "size " << size << ", alternative " << value.index());
-      testing_support::LogCapture log;
-      const std::vector<uint8_t> bytes = Encode(value);
+      const std::vector<uint8_t> bytes = RoundTrip(value);
       ASSERT_GT(bytes.size(), size_bytes.size());
       EXPECT_TRUE(std::equal(size_bytes.begin(), size_bytes.end(), bytes.begin() + 1));
-      codec_test::Decoded decoded = Decode(bytes);
-      EXPECT_TRUE(decoded.value == value);
-      EXPECT_EQ(decoded.unread, 0u);
-      EXPECT_EQ(log.Err(), "");
     }
   }
   std::vector<uint8_t> huge;
@@ -175,35 +165,25 @@ TEST(StandardCodecEncoding, CustomValueIsWrittenAsNullWithTheTwoPartLine) {
             "codec extensions.\n");
 }
 
-// `depth` lists of one element around an int32 7.
-std::vector<uint8_t> NestedLists(int depth) {
-  std::vector<uint8_t> bytes;
-  for (int i = 0; i < depth; ++i) bytes.insert(bytes.end(), {0x0C, 0x01});
-  bytes.insert(bytes.end(), {0x03, 0x07, 0x00, 0x00, 0x00});
-  return bytes;
+// `depth` lists of one element around `innermost`.
+EncodableValue Nested(int depth, EncodableValue innermost) {
+  for (int i = 0; i < depth; ++i) {
+    EncodableList outer;
+    outer.push_back(std::move(innermost));
+    innermost = std::move(outer);
+  }
+  return innermost;
 }
 
 TEST(StandardCodecDecoding, NestingIsBoundedAt512Levels) {
   constexpr int kLimit = StandardCodecSerializer::kMaxNesting;
-  for (int depth : {kLimit, kLimit + 1}) {
-    SCOPED_TRACE(depth);
-    testing_support::LogCapture log;
-    codec_test::Decoded decoded = Decode(NestedLists(depth));
-    const EncodableValue* innermost = &decoded.value;
-    for (int level = 0; level < kLimit; ++level) {
-      const auto* list = std::get_if<EncodableList>(innermost);
-      ASSERT_TRUE(list != nullptr && list->size() == 1) << "level " << level;
-      innermost = &(*list)[0];
-    }
-    if (depth == kLimit) {
-      EXPECT_EQ(*innermost, EncodableValue(int32_t{7}));
-      EXPECT_EQ(log.Err(), "");
-    } else {
-      EXPECT_TRUE(innermost->IsNull());
-      EXPECT_EQ(decoded.unread, 5u);  // the too-deep list's element is left unread
-      EXPECT_EQ(log.Err(), "Nesting too deep in StandardCodecSerializer::ReadValueOfType\n");
-    }
-  }
+  RoundTrip(Nested(kLimit, 7));
+
+  testing_support::LogCapture log;
+  codec_test::Decoded decoded = Decode(Encode(Nested(kLimit + 1, 7)));
+  EXPECT_TRUE(decoded.value == Nested(kLimit, EncodableValue()));
+  EXPECT_EQ(decoded.unread, 5u);  // the too-deep list's element is left unread
+  EXPECT_EQ(log.Err(), "Nesting too deep in StandardCodecSerializer::ReadValueOfType\n");
 }
 
 // Writes a custom int as type byte 128 and then the int; nested values must reach it both ways.

@@ -5,7 +5,9 @@
 
 #include <memory>
 #include <set>
+#include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "tests/channels/codec_test_util.h"
@@ -22,64 +24,42 @@ const StandardMethodCodec& Codec() { return StandardMethodCodec::GetInstance(); 
 
 constexpr char kNotAString[] = "Invalid method call; method name is not a string.\n";
 
-TEST(StandardMethodCodecCalls, CallsEncodeToTheirBytesAndBack) {
-  EXPECT_THAT(*Codec().EncodeMethodCall(MethodCall<>("abc", nullptr)),
-              ElementsAreArray(Hex("07 03 616263 00")));
-
-  const EncodableValue arguments(EncodableList{"vpn.example.com", "user", "secret"});
-  std::unique_ptr<std::vector<uint8_t>> bytes = Codec().EncodeMethodCall(
-      MethodCall<>("toggleOpenConnect", std::make_unique<EncodableValue>(arguments)));
-  EXPECT_THAT(*bytes, ElementsAreArray(Hex("07 11 746F67676C654F70656E436F6E6E656374 0C 03 "
-                                           "07 0F 76706E2E6578616D706C652E636F6D "
-                                           "07 04 75736572 07 06 736563726574")));
-  testing_support::LogCapture log;
-  std::unique_ptr<MethodCall<>> call = Codec().DecodeMethodCall(bytes->data(), bytes->size());
-  ASSERT_NE(call, nullptr);
-  EXPECT_EQ(call->MethodName(), "toggleOpenConnect");
-  ASSERT_NE(call->Arguments(), nullptr);
-  EXPECT_EQ(*call->Arguments(), arguments);
-  EXPECT_EQ(log.Err(), "");
+// "name(arguments)", with "-" for an empty arguments pointer, or "no call".
+std::string Describe(const std::unique_ptr<MethodCall<>>& call) {
+  if (call == nullptr) return "no call";
+  const EncodableValue* arguments = call->Arguments();
+  return call->MethodName() + "(" + (arguments ? testing::PrintToString(*arguments) : "-") + ")";
 }
 
-TEST(StandardMethodCodecCalls, OddCallsDecodeAsTheReaderDecides) {
-  struct Case {
-    const char* bytes;
-    const char* name;  // null: no call
-    EncodableValue arguments;
-    std::string log;
+TEST(StandardMethodCodecCalls, CallsDecodeToTheirNameAndArgumentsOrToNoCall) {
+  const std::string unknown = "Unknown type in StandardCodecSerializer::ReadValueOfType: 15\n";
+  const std::tuple<const char*, const char*, std::string> cases[] = {
+      {"07 03 616263 0C 01 07 01 78", "abc(<10>[<5>\"x\"])", ""},
+      // Missing arguments are null, after the reader's line; bytes after them are ignored.
+      {"07 03 616263", "abc(<0>null)", InvalidReads()},
+      {"07 01 61 01 FF FF", "a(<1>true)", ""},
+      {"03 01000000", "no call", kNotAString},
+      {"", "no call", InvalidReads() + kNotAString},
+      {"0F", "no call", unknown + kNotAString},
   };
-  const Case cases[] = {
-      {"07 03 616263", "abc", EncodableValue(), InvalidReads()},  // missing arguments are null
-      {"07 01 61 01 FF FF", "a", EncodableValue(true), ""},       // bytes after them are ignored
-      {"03 01000000", nullptr, {}, kNotAString},
-      {"", nullptr, {}, InvalidReads() + kNotAString},
-      {"0F",
-       nullptr,
-       {},
-       "Unknown type in StandardCodecSerializer::ReadValueOfType: 15\n" + std::string(kNotAString)},
-  };
-  for (const Case& test : cases) {
-    SCOPED_TRACE(test.bytes);
+  for (const auto& [hex, call, lines] : cases) {
+    SCOPED_TRACE(hex);
     testing_support::LogCapture log;
-    const std::vector<uint8_t> bytes = Hex(test.bytes);
-    std::unique_ptr<MethodCall<>> call = Codec().DecodeMethodCall(bytes.data(), bytes.size());
-    EXPECT_EQ(log.Err(), test.log);
-    if (test.name == nullptr) {
-      EXPECT_EQ(call, nullptr);
-      continue;
-    }
-    ASSERT_NE(call, nullptr);
-    EXPECT_EQ(call->MethodName(), test.name);
-    ASSERT_NE(call->Arguments(), nullptr);
-    EXPECT_EQ(*call->Arguments(), test.arguments);
+    const std::vector<uint8_t> bytes = Hex(hex);
+    EXPECT_EQ(Describe(Codec().DecodeMethodCall(bytes.data(), bytes.size())), call);
+    EXPECT_EQ(log.Err(), lines);
   }
 }
 
-TEST(StandardMethodCodecEnvelopes, EnvelopesEncodeToTheirBytes) {
+TEST(StandardMethodCodecEnvelopes, CallsAndEnvelopesEncodeToTheirBytes) {
   const EncodableValue one("1");
   const EncodableValue number(1.0);
   const EncodableValue details(int32_t{7});
   const std::pair<std::unique_ptr<std::vector<uint8_t>>, const char*> cases[] = {
+      {Codec().EncodeMethodCall(MethodCall<>("abc", nullptr)), "07 03 616263 00"},
+      {Codec().EncodeMethodCall(
+           MethodCall<>("abc", std::make_unique<EncodableValue>(EncodableList{"x"}))),
+       "07 03 616263 0C 01 07 01 78"},
       {Codec().EncodeSuccessEnvelope(&one), "00 07 01 31"},
       {Codec().EncodeSuccessEnvelope(), "00 00"},
       // The padding counts the flag byte.

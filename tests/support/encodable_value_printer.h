@@ -5,6 +5,7 @@
 #include <ostream>
 #include <string>
 #include <type_traits>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -13,13 +14,17 @@
 // Lets GoogleTest show an EncodableValue readably in failure messages (found through ADL).
 namespace flutter {
 
-// Each value is shown with its alternative index, so that int32 1 and int64 1 read differently.
+// Each value is shown with its alternative index, so that int32 1 and int64 1 read differently:
+// <2>1, <3>1, <5>"text", <10>[<1>true, <0>null].
 inline void PrintTo(const EncodableValue& value, std::ostream* out) {
   *out << "<" << value.index() << ">";
   auto print = [out](const auto& held) {
     using Held = std::decay_t<decltype(held)>;
+    const char* separator = "";
     if constexpr (std::is_same_v<Held, std::monostate>) {
       *out << "null";
+    } else if constexpr (std::is_same_v<Held, bool>) {
+      *out << (held ? "true" : "false");
     } else if constexpr (std::is_same_v<Held, std::string>) {
       *out << '"' << held << '"';
     } else if constexpr (std::is_same_v<Held, CustomEncodableValue>) {
@@ -27,25 +32,25 @@ inline void PrintTo(const EncodableValue& value, std::ostream* out) {
     } else if constexpr (std::is_same_v<Held, EncodableMap>) {
       *out << "{";
       for (const auto& [key, entry] : held) {
+        *out << std::exchange(separator, ", ");
         PrintTo(key, out);
         *out << ": ";
         PrintTo(entry, out);
-        *out << ", ";
       }
       *out << "}";
     } else if constexpr (std::is_same_v<Held, EncodableList>) {
       *out << "[";
       for (const EncodableValue& element : held) {
+        *out << std::exchange(separator, ", ");
         PrintTo(element, out);
-        *out << ", ";
       }
       *out << "]";
     } else if constexpr (std::is_arithmetic_v<Held>) {
-      *out << +held;  // widens int8-sized values so they print as numbers
+      *out << held;
     } else {
       *out << "[";
-      for (const auto element : held) *out << +element << ", ";
-      *out << "]";
+      for (const auto element : held) *out << std::exchange(separator, ", ") << +element;
+      *out << "]";  // unary + shows bytes as numbers
     }
   };
   std::visit(print, static_cast<const internal::EncodableValueVariant&>(value));
