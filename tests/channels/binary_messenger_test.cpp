@@ -64,7 +64,8 @@ TEST_F(BinaryMessenger, OneHandlerPerNameAtAStableAddressUntilRemovedOrTheMessen
   EXPECT_EQ(first.use_count(), 1) << "the replaced handler is still alive";
   // Names sorting before and after, so that the map rebalances around the stored handler.
   for (int i = 0; i < 64; ++i) {
-    const std::string name = (i % 2 == 0 ? "a" : "z") + std::to_string(i);
+    std::string name(1, i % 2 == 0 ? 'a' : 'z');  // not "a" + ...: a false -Wrestrict at -O3
+    name += std::to_string(i);
     messenger->SetMessageHandler(name, handler(name, nullptr));
     if (i % 3 == 0) messenger->SetMessageHandler(name, nullptr);
   }
