@@ -1,4 +1,5 @@
 #include <atomic>
+#include <chrono>
 #include <future>
 #include <memory>
 #include <optional>
@@ -116,8 +117,9 @@ TEST_F(ResponseReply, EachMessageHoldsOneReferenceUntilItsReplyIsDestroyed) {
 
 // A worker answers a kept method result while the platform thread destroys the messenger with its
 // handlers and shuts the engine down. In the first round the worker waits for the shutdown, so the
-// late path is always taken. Whichever side wins, the answer is sent at most once, nothing freed is
-// touched, and every reference is returned, the embedder messenger freed last by the reply.
+// late path is always taken; after that either side may win. Whichever does, the answer is sent at
+// most once, nothing freed is touched, and every reference is returned, the embedder messenger
+// freed last by the reply.
 TEST(LateAnswer, WorkerAnswerRacingTheShutdownIsSafe) {
   using testing_fakes::RecordingMessenger;
   constexpr int kRounds = 200;
@@ -138,14 +140,21 @@ TEST(LateAnswer, WorkerAnswerRacingTheShutdownIsSafe) {
     const auto* handle = embedder.Deliver("quorvanta/channeling", EncodedCall("vpnConnected"));
     ASSERT_NE(kept, nullptr);
 
+    std::atomic<bool> ready{false};
     std::atomic<bool> go{false};
     std::future<void> worker = std::async(std::launch::async, [&] {
+      ready.store(true);
       while (!go.load()) std::this_thread::yield();
       const flutter::EncodableValue value("1");
       kept->Success(&value);
       kept.reset();
     });
+    // Both threads run before the race starts, and the worker's head start varies by round, so
+    // that either side can win.
+    const auto deadline = std::chrono::steady_clock::now() + kWaitLimit;
+    while (!ready.load() && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
     go.store(!answer_after_shutdown);
+    for (int i = 0; i < round % 32; ++i) std::this_thread::yield();
     messenger.reset();
     embedder.ShutDownEngine();
     if (answer_after_shutdown) {
