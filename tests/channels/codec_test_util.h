@@ -13,6 +13,12 @@
 
 namespace codec_test {
 
+using U8s = std::vector<uint8_t>;
+using I32s = std::vector<int32_t>;
+using I64s = std::vector<int64_t>;
+using F64s = std::vector<double>;
+using F32s = std::vector<float>;
+
 // "07 03 61" -> {0x07, 0x03, 0x61}; spaces are ignored.
 inline std::vector<uint8_t> Hex(std::string_view text) {
   std::vector<uint8_t> bytes;
@@ -48,16 +54,12 @@ inline Decoded Decode(const std::vector<uint8_t>& bytes,
   return {std::move(value), reader.BytesRemaining()};
 }
 
-// `count` copies of the diagnostic line `line`.
-inline std::string Lines(std::string_view line, int count = 1) {
+// What `count` reads past the end of a message write.
+inline std::string InvalidReads(int count = 1) {
   std::string text;
-  for (int i = 0; i < count; ++i) {
-    text.append(line).append("\n");
-  }
+  for (int i = 0; i < count; ++i) text += "Invalid read in StandardCodecByteStreamReader\n";
   return text;
 }
-
-inline constexpr std::string_view kInvalidRead = "Invalid read in StandardCodecByteStreamReader";
 
 }  // namespace codec_test
 

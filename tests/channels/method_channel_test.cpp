@@ -1,8 +1,10 @@
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "channels/method_channel.h"
+#include "tests/channels/codec_test_util.h"
 #include "tests/channels/messenger_fixture.h"
 
 namespace channels_test {
@@ -13,9 +15,7 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
 using Result = std::unique_ptr<flutter::MethodResult<>>;
-using Handler = flutter::MethodCallHandler<>;
 
-constexpr char kChannel[] = "quorvanta/channeling";
 constexpr char kDuplicateResult[] =
     "Error: Only one of Success, Error, or NotImplemented can be called, and it can be called "
     "exactly once. Ignoring duplicate result.\n";
@@ -37,11 +37,77 @@ class PieceLog : public logging::Destination {
 class MethodChannelResults : public MessengerTest {
  protected:
   // Installs `handler` through a channel object that is gone right after.
-  void Install(Handler handler) {
-    flutter::MethodChannel<>(&messenger_, kChannel, &flutter::StandardMethodCodec::GetInstance())
+  void Install(flutter::MethodCallHandler<> handler) {
+    flutter::MethodChannel<>(&messenger_, channel_, &flutter::StandardMethodCodec::GetInstance())
         .SetMethodCallHandler(std::move(handler));
   }
+
+  Result kept_;
 };
+
+// What the handler does with its result, what the test does after the handler returned (the
+// kept result is in `kept_`), then the one response that came (none: no response; "": no data)
+// and the lines written.
+struct AnswerCase {
+  const char* name;
+  std::function<void(Result&)> in_handler;
+  std::function<void()> afterwards;
+  std::optional<const char*> response;
+  std::string log;
+};
+
+TEST_F(MethodChannelResults, EveryWayOfAnsweringSendsItsResponseOnce) {
+  const EncodableValue one("1");
+  const EncodableValue zero(int32_t{0});
+  auto keep = [this](Result& result) { kept_ = std::move(result); };
+  const AnswerCase cases[] = {
+      {"success with a value", [&](Result& r) { r->Success(&one); }, {}, "00 07 01 31", ""},
+      {"success without a value", [](Result& r) { r->Success(nullptr); }, {}, "00 00", ""},
+      {"error without details",
+       [](Result& r) { r->Error("E", "", nullptr); },
+       {},
+       "01 070145 00 00",
+       ""},
+      {"not implemented", [](Result& r) { r->NotImplemented(); }, {}, "", ""},
+      {"further answers",
+       [&](Result& r) {
+         r->Success(&zero);
+         r->Error("E", "m", nullptr);
+         r->NotImplemented();
+       },
+       {},
+       "00 03 00000000",
+       std::string(kDuplicateResult) + kDuplicateResult},
+      {"no answer", [](Result&) {}, {}, std::nullopt, kUnanswered},
+      {"kept, answered later", keep,
+       [&] {
+         kept_->Success(&zero);
+         kept_.reset();
+       },
+       "00 03 00000000", ""},
+      {"kept, never answered", keep, [this] { kept_.reset(); }, std::nullopt, kUnanswered},
+  };
+  for (const AnswerCase& test : cases) {
+    SCOPED_TRACE(test.name);
+    log_.Clear();
+    Install([&test](const flutter::MethodCall<>&, Result result) { test.in_handler(result); });
+    const size_t responses_before = embedder_.CountOf(MessengerFunction::kSendResponse);
+    const auto* handle = embedder_.Deliver(channel_, EncodedCall("vpnConnected"));
+    if (test.afterwards) test.afterwards();
+
+    const auto response = embedder_.ResponseTo(handle);
+    EXPECT_EQ(embedder_.CountOf(MessengerFunction::kSendResponse) - responses_before,
+              test.response ? 1u : 0u);
+    ASSERT_EQ(response.has_value(), test.response.has_value());
+    if (response) {
+      const Bytes expected = codec_test::Hex(*test.response);
+      EXPECT_EQ(response->bytes, expected);
+      EXPECT_EQ(response->null_data, expected.empty()) << "no data is a null pointer";
+      EXPECT_EQ(embedder_.CallsTo(MessengerFunction::kSendResponse).back().size, expected.size());
+    }
+    EXPECT_EQ(log_.Err(), test.log);
+  }
+}
 
 TEST_F(MethodChannelResults, HandlerReceivesTheDecodedCall) {
   std::string name;
@@ -58,132 +124,17 @@ TEST_F(MethodChannelResults, HandlerReceivesTheDecodedCall) {
   EXPECT_EQ(arguments, EncodableValue(flutter::EncodableList{"vpn.example", "user", "secret"}));
 }
 
-TEST_F(MethodChannelResults, SuccessWithAValueSendsOneSuccessEnvelope) {
-  Install([](const flutter::MethodCall<>&, Result result) {
-    const EncodableValue value("1");
-    result->Success(&value);
-  });
-
-  const auto response = Call("vpnConnected");
-
-  ASSERT_TRUE(response.has_value());
-  EXPECT_EQ(response->bytes, (Bytes{0x00, 0x07, 0x01, '1'}));
-  EXPECT_EQ(embedder_.CountOf(MessengerFunction::kSendResponse), 1u);
-  EXPECT_THAT(log_.Err(), IsEmpty());
-}
-
-TEST_F(MethodChannelResults, SuccessWithoutAValueSendsANullResult) {
-  Install([](const flutter::MethodCall<>&, Result result) { result->Success(nullptr); });
-
-  EXPECT_EQ(Call("vpnConnected")->bytes, (Bytes{0x00, 0x00}));
-}
-
-TEST_F(MethodChannelResults, ErrorEnvelopesCarryCodeMessageAndDetails) {
-  struct Case {
-    std::string message;
-    std::optional<EncodableValue> details;
-    Bytes expected;
-  };
-  const Case cases[] = {
-      {"", std::nullopt, {0x01, 0x07, 0x01, 'E', 0x00, 0x00}},
-      {"m", std::nullopt, {0x01, 0x07, 0x01, 'E', 0x07, 0x01, 'm', 0x00}},
-      {"m",
-       EncodableValue(int32_t{7}),
-       {0x01, 0x07, 0x01, 'E', 0x07, 0x01, 'm', 0x03, 0x07, 0x00, 0x00, 0x00}},
-  };
-  for (const Case& c : cases) {
-    Install([&c](const flutter::MethodCall<>&, Result result) {
-      result->Error("E", c.message, c.details ? &*c.details : nullptr);
-    });
-    EXPECT_EQ(Call("screen_size")->bytes, c.expected) << "message \"" << c.message << "\"";
-  }
-}
-
-TEST_F(MethodChannelResults, NotImplementedAnswersWithNullDataAndSizeZero) {
-  Install([](const flutter::MethodCall<>&, Result result) { result->NotImplemented(); });
-
-  const auto response = Call("noSuchMethod");
-
-  ASSERT_TRUE(response.has_value());
-  EXPECT_TRUE(response->null_data);
-  EXPECT_EQ(embedder_.CallsTo(MessengerFunction::kSendResponse)[0].size, 0u);
-  EXPECT_THAT(log_.Err(), IsEmpty());
-}
-
-TEST_F(MethodChannelResults, EveryFurtherAnswerSendsNothingAndWritesTheLineOnce) {
-  Install([](const flutter::MethodCall<>&, Result result) {
-    const EncodableValue value(int32_t{0});
-    result->Success(&value);
-    result->Error("E", "m", nullptr);
-    result->NotImplemented();
-  });
-
-  const auto response = Call("toggleV2ray");
-
-  EXPECT_EQ(response->bytes, (Bytes{0x00, 0x03, 0x00, 0x00, 0x00, 0x00}));
-  EXPECT_EQ(embedder_.CountOf(MessengerFunction::kSendResponse), 1u);
-  EXPECT_EQ(log_.Err(), std::string(kDuplicateResult) + kDuplicateResult);
-}
-
 TEST_F(MethodChannelResults, DuplicateAnswerLineIsWrittenInTwoPieces) {
-  Result kept;
-  Install([&kept](const flutter::MethodCall<>&, Result result) { kept = std::move(result); });
+  Install([this](const flutter::MethodCall<>&, Result result) { kept_ = std::move(result); });
   Call("vpnConnected");
-  kept->NotImplemented();
+  kept_->NotImplemented();
 
   PieceLog pieces;
-  kept->NotImplemented();
+  kept_->NotImplemented();
 
   EXPECT_THAT(pieces.pieces,
               ElementsAre("Error: Only one of Success, Error, or NotImplemented can be called,",
                           " and it can be called exactly once. Ignoring duplicate result.\n"));
-}
-
-TEST_F(MethodChannelResults, ResultLeftUnansweredWarnsWhenTheHandlerReturns) {
-  Install([](const flutter::MethodCall<>&, Result) {});
-
-  EXPECT_EQ(Call("vpnConnected"), std::nullopt);
-  EXPECT_EQ(log_.Err(), kUnanswered);
-  EXPECT_EQ(embedder_.CountOf(MessengerFunction::kSendResponse), 0u);
-}
-
-TEST_F(MethodChannelResults, KeptResultAnswersLaterAndIsThenDestroyedSilently) {
-  Result kept;
-  Install([&kept](const flutter::MethodCall<>&, Result result) { kept = std::move(result); });
-  const auto* handle = embedder_.Deliver(kChannel, EncodedCall("toggleOpenConnect"));
-  EXPECT_EQ(embedder_.ResponseTo(handle), std::nullopt);
-
-  const EncodableValue value(int32_t{0});
-  kept->Success(&value);
-  kept.reset();
-
-  EXPECT_EQ(embedder_.ResponseTo(handle)->bytes, (Bytes{0x00, 0x03, 0x00, 0x00, 0x00, 0x00}));
-  EXPECT_THAT(log_.Err(), IsEmpty());
-}
-
-TEST_F(MethodChannelResults, KeptResultNeverAnsweredWarnsWhenFinallyDestroyed) {
-  Result kept;
-  Install([&kept](const flutter::MethodCall<>&, Result result) { kept = std::move(result); });
-  Call("vpnConnected");
-  EXPECT_THAT(log_.Err(), IsEmpty());
-
-  kept.reset();
-
-  EXPECT_EQ(log_.Err(), kUnanswered);
-  EXPECT_EQ(embedder_.CountOf(MessengerFunction::kSendResponse), 0u);
-}
-
-TEST_F(MethodChannelResults, AnswerAfterTheEngineWentAwayIsDroppedWithoutALine) {
-  Result kept;
-  Install([&kept](const flutter::MethodCall<>&, Result result) { kept = std::move(result); });
-  Call("vpnConnected");
-  embedder_.SetAvailable(false);
-
-  kept->Success(nullptr);
-  kept.reset();
-
-  EXPECT_EQ(embedder_.CountOf(MessengerFunction::kSendResponse), 0u);
-  EXPECT_THAT(log_.Err(), IsEmpty());
 }
 
 TEST_F(MethodChannelResults, UndecodableMessageAnswersWithNoDataAndNeverCallsTheHandler) {
@@ -191,7 +142,7 @@ TEST_F(MethodChannelResults, UndecodableMessageAnswersWithNoDataAndNeverCallsThe
   Install([&handled](const flutter::MethodCall<>&, Result) { ++handled; });
 
   const auto response =
-      embedder_.ResponseTo(embedder_.Deliver(kChannel, {0x03, 0x01, 0x00, 0x00, 0x00}));
+      embedder_.ResponseTo(embedder_.Deliver(channel_, {0x03, 0x01, 0x00, 0x00, 0x00}));
 
   EXPECT_EQ(handled, 0);
   ASSERT_TRUE(response.has_value());
@@ -202,28 +153,9 @@ TEST_F(MethodChannelResults, UndecodableMessageAnswersWithNoDataAndNeverCallsThe
 }
 
 TEST_F(MethodChannelResults, EmptyHandlerRemovesTheRegistration) {
-  Install([](const flutter::MethodCall<>&, Result result) { result->Success(nullptr); });
+  Install([](const flutter::MethodCall<>&, Result result) { result->NotImplemented(); });
   Install(nullptr);
-
-  EXPECT_EQ(embedder_.Registration(kChannel), std::nullopt);
-  EXPECT_EQ(embedder_.CallsTo(MessengerFunction::kSetCallback).back().callback, nullptr);
-}
-
-TEST_F(MethodChannelResults, SecondHandlerReplacesTheFirst) {
-  std::vector<std::string> handled_by;
-  Install([&](const flutter::MethodCall<>&, Result result) {
-    handled_by.push_back("first");
-    result->NotImplemented();
-  });
-  Install([&](const flutter::MethodCall<>&, Result result) {
-    handled_by.push_back("second");
-    result->NotImplemented();
-  });
-
-  Call("vpnConnected");
-  Call("screen_size");
-
-  EXPECT_THAT(handled_by, ElementsAre("second", "second"));
+  EXPECT_EQ(embedder_.Registration(channel_), std::nullopt);
 }
 
 }  // namespace

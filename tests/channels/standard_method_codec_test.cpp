@@ -5,160 +5,124 @@
 
 #include <memory>
 #include <set>
+#include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "tests/channels/codec_test_util.h"
-#include "tests/fakes/recording_method_result.h"
 #include "tests/support/log_capture.h"
 
 namespace flutter {
 namespace {
 
 using codec_test::Hex;
-using codec_test::kInvalidRead;
-using codec_test::Lines;
-using fakes::RecordingMethodResult;
+using codec_test::InvalidReads;
 using testing::ElementsAreArray;
-using Kind = RecordingMethodResult::Kind;
 
 const StandardMethodCodec& Codec() { return StandardMethodCodec::GetInstance(); }
 
-std::unique_ptr<MethodCall<>> DecodeCall(const std::vector<uint8_t>& bytes) {
-  return Codec().DecodeMethodCall(bytes.data(), bytes.size());
+constexpr char kNotAString[] = "Invalid method call; method name is not a string.\n";
+
+// "name(arguments)", with "-" for an empty arguments pointer, or "no call".
+std::string Describe(const std::unique_ptr<MethodCall<>>& call) {
+  if (call == nullptr) return "no call";
+  const EncodableValue* arguments = call->Arguments();
+  return call->MethodName() + "(" + (arguments ? testing::PrintToString(*arguments) : "-") + ")";
 }
 
-bool DecodeResponse(const std::vector<uint8_t>& bytes, RecordingMethodResult* result) {
-  return Codec().DecodeResponseEnvelope(bytes.data(), bytes.size(), result);
-}
-
-TEST(StandardMethodCodecCalls, CallWithoutArgumentsEndsWithNull) {
-  EXPECT_THAT(*Codec().EncodeMethodCall(MethodCall<>("abc", nullptr)),
-              ElementsAreArray(Hex("07 03 616263 00")));
-}
-
-TEST(StandardMethodCodecCalls, ToggleCallRoundTripsWithItsThreeStrings) {
-  const EncodableValue arguments(EncodableList{"vpn.example.com", "user", "secret"});
-  std::unique_ptr<std::vector<uint8_t>> bytes = Codec().EncodeMethodCall(
-      MethodCall<>("toggleOpenConnect", std::make_unique<EncodableValue>(arguments)));
-  EXPECT_THAT(*bytes, ElementsAreArray(Hex("07 11 746F67676C654F70656E436F6E6E656374 0C 03 "
-                                           "07 0F 76706E2E6578616D706C652E636F6D "
-                                           "07 04 75736572 07 06 736563726574")));
-  testing_support::LogCapture log;
-  std::unique_ptr<MethodCall<>> call = DecodeCall(*bytes);
-  ASSERT_NE(call, nullptr);
-  EXPECT_EQ(call->MethodName(), "toggleOpenConnect");
-  ASSERT_NE(call->Arguments(), nullptr);
-  EXPECT_EQ(*call->Arguments(), arguments);
-  EXPECT_EQ(log.Err(), "");
-}
-
-TEST(StandardMethodCodecCalls, MissingArgumentsDecodeAsNullWithOneReadLine) {
-  testing_support::LogCapture log;
-  std::unique_ptr<MethodCall<>> call = DecodeCall(Hex("07 03 616263"));
-  ASSERT_NE(call, nullptr);
-  EXPECT_EQ(call->MethodName(), "abc");
-  ASSERT_NE(call->Arguments(), nullptr);
-  EXPECT_TRUE(call->Arguments()->IsNull());
-  EXPECT_EQ(log.Err(), Lines(kInvalidRead));
-}
-
-TEST(StandardMethodCodecCalls, BytesAfterTheArgumentsAreIgnored) {
-  testing_support::LogCapture log;
-  std::unique_ptr<MethodCall<>> call = DecodeCall(Hex("07 01 61 01 FF FF"));
-  ASSERT_NE(call, nullptr);
-  EXPECT_EQ(*call->Arguments(), EncodableValue(true));
-  EXPECT_EQ(log.Err(), "");
-}
-
-TEST(StandardMethodCodecCalls, NameThatIsNoStringGivesNoCall) {
-  const std::pair<const char*, std::string> cases[] = {
-      {"03 01000000", ""},
-      {"", Lines(kInvalidRead)},
-      {"0F", "Unknown type in StandardCodecSerializer::ReadValueOfType: 15\n"},
+TEST(StandardMethodCodecCalls, CallsDecodeToTheirNameAndArgumentsOrToNoCall) {
+  const std::string unknown = "Unknown type in StandardCodecSerializer::ReadValueOfType: 15\n";
+  const std::tuple<const char*, const char*, std::string> cases[] = {
+      {"07 03 616263 0C 01 07 01 78", "abc(<10>[<5>\"x\"])", ""},
+      // Missing arguments are null, after the reader's line; bytes after them are ignored.
+      {"07 03 616263", "abc(<0>null)", InvalidReads()},
+      {"07 01 61 01 FF FF", "a(<1>true)", ""},
+      {"03 01000000", "no call", kNotAString},
+      {"", "no call", InvalidReads() + kNotAString},
+      {"0F", "no call", unknown + kNotAString},
   };
-  for (const auto& [hex, reader_lines] : cases) {
+  for (const auto& [hex, call, lines] : cases) {
     SCOPED_TRACE(hex);
     testing_support::LogCapture log;
-    EXPECT_EQ(DecodeCall(Hex(hex)), nullptr);
-    EXPECT_EQ(log.Err(), reader_lines + "Invalid method call; method name is not a string.\n");
+    const std::vector<uint8_t> bytes = Hex(hex);
+    EXPECT_EQ(Describe(Codec().DecodeMethodCall(bytes.data(), bytes.size())), call);
+    EXPECT_EQ(log.Err(), lines);
   }
 }
 
-TEST(StandardMethodCodecEnvelopes, SuccessEnvelopes) {
+TEST(StandardMethodCodecEnvelopes, CallsAndEnvelopesEncodeToTheirBytes) {
   const EncodableValue one("1");
   const EncodableValue number(1.0);
-  EXPECT_THAT(*Codec().EncodeSuccessEnvelope(&one), ElementsAreArray(Hex("00 07 01 31")));
-  EXPECT_THAT(*Codec().EncodeSuccessEnvelope(), ElementsAreArray(Hex("00 00")));
-  // The padding counts the flag byte.
-  EXPECT_THAT(*Codec().EncodeSuccessEnvelope(&number),
-              ElementsAreArray(Hex("00 06 000000000000 000000000000F03F")));
-}
-
-TEST(StandardMethodCodecEnvelopes, ErrorEnvelopes) {
   const EncodableValue details(int32_t{7});
-  EXPECT_THAT(*Codec().EncodeErrorEnvelope("E", ""), ElementsAreArray(Hex("01 070145 00 00")));
-  EXPECT_THAT(*Codec().EncodeErrorEnvelope("E", "m"), ElementsAreArray(Hex("01 070145 07016D 00")));
-  EXPECT_THAT(*Codec().EncodeErrorEnvelope("", "", &details),
-              ElementsAreArray(Hex("01 0700 00 0307000000")));
+  const std::pair<std::unique_ptr<std::vector<uint8_t>>, const char*> cases[] = {
+      {Codec().EncodeMethodCall(MethodCall<>("abc", nullptr)), "07 03 616263 00"},
+      {Codec().EncodeMethodCall(
+           MethodCall<>("abc", std::make_unique<EncodableValue>(EncodableList{"x"}))),
+       "07 03 616263 0C 01 07 01 78"},
+      {Codec().EncodeSuccessEnvelope(&one), "00 07 01 31"},
+      {Codec().EncodeSuccessEnvelope(), "00 00"},
+      // The padding counts the flag byte.
+      {Codec().EncodeSuccessEnvelope(&number), "00 06 000000000000 000000000000F03F"},
+      {Codec().EncodeErrorEnvelope("E", ""), "01 070145 00 00"},
+      {Codec().EncodeErrorEnvelope("E", "m"), "01 070145 07016D 00"},
+      {Codec().EncodeErrorEnvelope("", "", &details), "01 0700 00 0307000000"},
+  };
+  for (const auto& [bytes, hex] : cases) {
+    EXPECT_THAT(*bytes, ElementsAreArray(Hex(hex))) << hex;
+  }
 }
 
-struct ResponseCase {
-  const char* name;
-  const char* bytes;
-  Kind kind;
-  std::optional<EncodableValue> value;
-  std::string code;
-  std::string message;
-  std::string lines;
+// Writes down every answer it is given, in order: "success <value>", "error <code> <message>
+// <details>", with "-" for an empty pointer.
+class RecordingResult : public MethodResult<> {
+ public:
+  void Success(const EncodableValue* value) override {
+    answers.push_back("success " + Text(value));
+  }
+  void Error(const std::string& code, const std::string& message,
+             const EncodableValue* details) override {
+    answers.push_back("error " + code + " " + message + " " + Text(details));
+  }
+  void NotImplemented() override { answers.push_back("not implemented"); }
+
+  std::vector<std::string> answers;
+
+ private:
+  static std::string Text(const EncodableValue* value) {
+    return value ? testing::PrintToString(*value) : "-";
+  }
 };
 
-TEST(StandardMethodCodecResponses, EachEnvelopeCallsTheResultOnce) {
-  const ResponseCase cases[] = {
-      {"success with a value", "00 07 01 31", Kind::kSuccess, EncodableValue("1"), "", "", ""},
-      {"success with null has no value", "00 00", Kind::kSuccess, std::nullopt, "", "", ""},
-      {"empty response", "", Kind::kSuccess, std::nullopt, "", "", Lines(kInvalidRead, 2)},
-      {"error without message or details", "01 070145 00 00", Kind::kError, std::nullopt, "E", "",
-       ""},
-      {"error with everything", "01 070145 07016D 0307000000", Kind::kError,
-       EncodableValue(int32_t{7}), "E", "m", ""},
-      {"truncated error", "01 070145", Kind::kError, std::nullopt, "E", "", Lines(kInvalidRead, 2)},
+TEST(StandardMethodCodecResponses, EachEnvelopeCallsTheResultOnceOrNotAtAll) {
+  struct Case {
+    const char* bytes;
+    bool understood;
+    std::vector<std::string> answers;
+    std::string log;
   };
-  for (const ResponseCase& test : cases) {
-    SCOPED_TRACE(test.name);
+  const Case cases[] = {
+      {"00 07 01 31", true, {"success <5>\"1\""}, ""},
+      {"00 00", true, {"success -"}, ""},  // a null result is no value
+      {"", true, {"success -"}, InvalidReads(2)},
+      {"01 070145 00 00", true, {"error E  -"}, ""},
+      {"01 070145 07016D 0307000000", true, {"error E m <2>7"}, ""},
+      {"01 070145", true, {"error E  -"}, InvalidReads(2)},
+      {"02", false, {}, ""},
+      {"FF 00", false, {}, ""},
+      // A code that is not a string, a message that is neither null nor a string.
+      {"01 0301000000 00 00", false, {}, ""},
+      {"01 070145 0301000000 00", false, {}, ""},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.bytes);
     testing_support::LogCapture log;
-    RecordingMethodResult result;
-    EXPECT_TRUE(DecodeResponse(Hex(test.bytes), &result));
-    ASSERT_EQ(result.answers.size(), 1u);
-    const RecordingMethodResult::Answer& answer = result.answers[0];
-    EXPECT_EQ(answer.kind, test.kind);
-    EXPECT_EQ(answer.value, test.value);
-    EXPECT_EQ(answer.code, test.code);
-    EXPECT_EQ(answer.message, test.message);
-    EXPECT_EQ(log.Err(), test.lines);
+    RecordingResult result;
+    const std::vector<uint8_t> bytes = Hex(test.bytes);
+    EXPECT_EQ(Codec().DecodeResponseEnvelope(bytes.data(), bytes.size(), &result), test.understood);
+    EXPECT_EQ(result.answers, test.answers);
+    EXPECT_EQ(log.Err(), test.log);
   }
-}
-
-TEST(StandardMethodCodecResponses, UnreadableEnvelopesReturnFalseAndCallNothing) {
-  for (const char* hex : {"02", "FF 00", "01 0301000000 00 00", "01 070145 0301000000 00"}) {
-    SCOPED_TRACE(hex);
-    RecordingMethodResult result;
-    EXPECT_FALSE(DecodeResponse(Hex(hex), &result));
-    EXPECT_TRUE(result.answers.empty());
-  }
-}
-
-TEST(StandardMethodCodecResponses, EncodedEnvelopesDecodeToWhatWasEncoded) {
-  const EncodableValue value(EncodableMap{{"k", std::vector<double>{1.5}}});
-  RecordingMethodResult result;
-  EXPECT_TRUE(DecodeResponse(*Codec().EncodeSuccessEnvelope(&value), &result));
-  EXPECT_TRUE(DecodeResponse(*Codec().EncodeErrorEnvelope("code", "text", &value), &result));
-  ASSERT_EQ(result.answers.size(), 2u);
-  EXPECT_EQ(result.answers[0].value, value);
-  EXPECT_EQ(result.answers[1].kind, Kind::kError);
-  EXPECT_EQ(result.answers[1].code, "code");
-  EXPECT_EQ(result.answers[1].message, "text");
-  EXPECT_EQ(result.answers[1].value, value);
 }
 
 TEST(StandardMethodCodecInstances, OneCodecPerSerializer) {

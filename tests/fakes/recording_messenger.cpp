@@ -180,11 +180,6 @@ bool RecordingMessenger::AnswerPendingSend(const std::vector<uint8_t>& answer) {
   return true;
 }
 
-size_t RecordingMessenger::PendingSends() const {
-  std::lock_guard<std::mutex> hold(mutex_);
-  return pending_sends_.size();
-}
-
 std::vector<MessengerCall> RecordingMessenger::Calls() const {
   std::lock_guard<std::mutex> hold(mutex_);
   return calls_;

@@ -103,7 +103,6 @@ class RecordingMessenger {
 
   // Answers the oldest accepted send with a reply, on this thread. False when none is pending.
   [[nodiscard]] bool AnswerPendingSend(const std::vector<uint8_t>& answer);
-  size_t PendingSends() const;
 
   std::vector<MessengerCall> Calls() const;
   std::vector<MessengerCall> CallsTo(MessengerFunction function) const;

@@ -5,6 +5,8 @@
 #include <ostream>
 #include <string>
 #include <type_traits>
+#include <utility>
+#include <variant>
 #include <vector>
 
 #include "channels/encodable_value.h"
@@ -12,84 +14,46 @@
 // Lets GoogleTest show an EncodableValue readably in failure messages (found through ADL).
 namespace flutter {
 
-inline void PrintTo(const EncodableValue& value, std::ostream* out);
-
-namespace printer_internal {
-
-template <typename Element>
-void PrintSequence(const char* tag, const std::vector<Element>& elements, std::ostream* out) {
-  *out << tag << "[";
-  for (size_t i = 0; i < elements.size(); ++i) {
-    *out << (i > 0 ? ", " : "");
-    if constexpr (std::is_same_v<Element, EncodableValue>) {
-      PrintTo(elements[i], out);
-    } else if constexpr (sizeof(Element) == 1) {
-      *out << static_cast<int>(elements[i]);
-    } else {
-      *out << elements[i];
-    }
-  }
-  *out << "]";
-}
-
-}  // namespace printer_internal
-
+// Each value is shown with its alternative index, so that int32 1 and int64 1 read differently:
+// <2>1, <3>1, <5>"text", <10>[<1>true, <0>null].
 inline void PrintTo(const EncodableValue& value, std::ostream* out) {
-  using printer_internal::PrintSequence;
-  switch (value.index()) {
-    case 0:
+  *out << "<" << value.index() << ">";
+  auto print = [out](const auto& held) {
+    using Held = std::decay_t<decltype(held)>;
+    const char* separator = "";
+    if constexpr (std::is_same_v<Held, std::monostate>) {
       *out << "null";
-      return;
-    case 1:
-      *out << (std::get<bool>(value) ? "true" : "false");
-      return;
-    case 2:
-      *out << "int32 " << std::get<int32_t>(value);
-      return;
-    case 3:
-      *out << "int64 " << std::get<int64_t>(value);
-      return;
-    case 4:
-      *out << "double " << std::get<double>(value);
-      return;
-    case 5:
-      *out << '"' << std::get<std::string>(value) << '"';
-      return;
-    case 6:
-      PrintSequence("bytes", std::get<std::vector<uint8_t>>(value), out);
-      return;
-    case 7:
-      PrintSequence("int32s", std::get<std::vector<int32_t>>(value), out);
-      return;
-    case 8:
-      PrintSequence("int64s", std::get<std::vector<int64_t>>(value), out);
-      return;
-    case 9:
-      PrintSequence("doubles", std::get<std::vector<double>>(value), out);
-      return;
-    case 10:
-      PrintSequence("", std::get<EncodableList>(value), out);
-      return;
-    case 11: {
+    } else if constexpr (std::is_same_v<Held, bool>) {
+      *out << (held ? "true" : "false");
+    } else if constexpr (std::is_same_v<Held, std::string>) {
+      *out << '"' << held << '"';
+    } else if constexpr (std::is_same_v<Held, CustomEncodableValue>) {
+      *out << "custom " << held.type().name();
+    } else if constexpr (std::is_same_v<Held, EncodableMap>) {
       *out << "{";
-      const char* separator = "";
-      for (const auto& [key, entry] : std::get<EncodableMap>(value)) {
-        *out << separator;
+      for (const auto& [key, entry] : held) {
+        *out << std::exchange(separator, ", ");
         PrintTo(key, out);
         *out << ": ";
         PrintTo(entry, out);
-        separator = ", ";
       }
       *out << "}";
-      return;
+    } else if constexpr (std::is_same_v<Held, EncodableList>) {
+      *out << "[";
+      for (const EncodableValue& element : held) {
+        *out << std::exchange(separator, ", ");
+        PrintTo(element, out);
+      }
+      *out << "]";
+    } else if constexpr (std::is_arithmetic_v<Held>) {
+      *out << held;
+    } else {
+      *out << "[";
+      for (const auto element : held) *out << std::exchange(separator, ", ") << +element;
+      *out << "]";  // unary + shows bytes as numbers
     }
-    case 12:
-      *out << "custom " << std::get<CustomEncodableValue>(value).type().name();
-      return;
-    case 13:
-      PrintSequence("floats", std::get<std::vector<float>>(value), out);
-      return;
-  }
+  };
+  std::visit(print, static_cast<const internal::EncodableValueVariant&>(value));
 }
 
 }  // namespace flutter
