@@ -86,6 +86,23 @@ class RecordingEngine {
   std::unique_ptr<State> state_;
 };
 
+// The native window of a fake view: on Windows a real child window, parked until someone
+// re-parents it; elsewhere an opaque token. Destroying it is a no-op once it is gone (with a
+// parent it was re-parented into).
+FlutterDesktopNativeWindow CreateFakeViewWindow(int width, int height);
+void DestroyFakeViewWindow(FlutterDesktopNativeWindow window);
+
+// One call of a plugin library's registration function.
+struct PluginRegistration {
+  std::string function;
+  FlutterDesktopPluginRegistrarRef registrar = nullptr;
+};
+
+// The calls, in order, of the registration functions that the fake plugin libraries define. UI
+// thread only.
+std::vector<PluginRegistration> PluginRegistrations();
+void ClearPluginRegistrations();
+
 }  // namespace testing_fakes
 
 #endif  // QUORVANTA_TESTS_FAKES_RECORDING_ENGINE_H_

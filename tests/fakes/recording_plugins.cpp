@@ -1,4 +1,4 @@
-#include "tests/fakes/recording_plugins.h"
+#include "tests/fakes/recording_engine.h"
 
 #include "shell/plugin_libraries.h"
 
