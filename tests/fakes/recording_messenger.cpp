@@ -40,36 +40,20 @@ struct RecordingMessenger::State {
     return {std::move(hold), call};
   }
 
-  void Violation(const char* what) {
-    std::lock_guard<std::mutex> hold(mutex);
-    violations.emplace_back(what);
-  }
-
   template <typename T>
   T Read(const T& field) const {
     std::lock_guard<std::mutex> hold(mutex);
     return field;
   }
 
-  mutable std::mutex mutex;
-  bool engine_running = true;
-  std::atomic<bool> lock_returns_null{false};
-  std::atomic<bool> accept_sends_with_reply{true};
-  std::vector<MessengerCall> calls;
-  std::vector<std::string> violations;
-  std::map<std::string, std::pair<FlutterDesktopMessageCallback, void*>> callbacks;
-  std::deque<std::pair<FlutterDesktopBinaryReply, void*>> pending_sends;
-  // The delivered messages. A handle is the message's number and is never dereferenced. The slot
-  // of a taken response, with its storage, serves a later message.
+  // A delivered message. Its handle is its number, never dereferenced. Once its response is
+  // taken, the slot and the response's storage serve a later message (number 0: a free slot).
   struct Delivery {
-    uintptr_t number = 0;  // none: a free slot
+    uintptr_t number = 0;
     bool answered = false;
     Response response;
   };
-  std::vector<Delivery> deliveries;
-  uintptr_t delivered = 0;
 
-  // The delivery numbered `number`; with 0, a free slot.
   Delivery* Slot(uintptr_t number) {
     for (Delivery& delivery : deliveries) {
       if (delivery.number == number) return &delivery;
@@ -80,6 +64,17 @@ struct RecordingMessenger::State {
   Delivery* Find(const FlutterDesktopMessageResponseHandle* handle) {
     return handle != nullptr ? Slot(reinterpret_cast<uintptr_t>(handle)) : nullptr;
   }
+
+  mutable std::mutex mutex;
+  bool engine_running = true;
+  std::atomic<bool> lock_returns_null{false};
+  std::atomic<bool> accept_sends_with_reply{true};
+  std::vector<MessengerCall> calls;
+  std::vector<std::string> violations;
+  std::map<std::string, std::pair<FlutterDesktopMessageCallback, void*>> callbacks;
+  std::deque<std::pair<FlutterDesktopBinaryReply, void*>> pending_sends;
+  std::vector<Delivery> deliveries;
+  uintptr_t delivered = 0;
   int outstanding_references = 0;
 };
 
@@ -311,12 +306,14 @@ bool FlutterDesktopMessengerIsAvailable(FlutterDesktopMessengerRef messenger) {
 
 FlutterDesktopMessengerRef FlutterDesktopMessengerLock(FlutterDesktopMessengerRef messenger) {
   auto& state = Current();
-  state.Record(Function::kLock, messenger);
-  if (state.lock_returns_null) return nullptr;
-  if (messenger->lock_owner.load() == std::this_thread::get_id()) {
-    // Locking again would deadlock the test instead of failing it.
-    state.Violation("lock taken again by the thread that holds it");
-    return messenger;
+  {
+    auto recorded = state.Record(Function::kLock, messenger);
+    if (state.lock_returns_null) return nullptr;
+    if (messenger->lock_owner.load() == std::this_thread::get_id()) {
+      // Locking again would deadlock the test instead of failing it.
+      state.violations.emplace_back("lock taken again by the thread that holds it");
+      return messenger;
+    }
   }
   messenger->engine_lock.lock();
   messenger->lock_owner.store(std::this_thread::get_id());
@@ -325,11 +322,11 @@ FlutterDesktopMessengerRef FlutterDesktopMessengerLock(FlutterDesktopMessengerRe
 
 void FlutterDesktopMessengerUnlock(FlutterDesktopMessengerRef messenger) {
   auto& state = Current();
-  state.Record(Function::kUnlock, messenger);
+  auto recorded = state.Record(Function::kUnlock, messenger);
   if (messenger == nullptr) {
-    state.Violation("unlock with a null lock value");
+    state.violations.emplace_back("unlock with a null lock value");
   } else if (messenger->lock_owner.load() != std::this_thread::get_id()) {
-    state.Violation("unlock by a thread that does not hold the lock");
+    state.violations.emplace_back("unlock by a thread that does not hold the lock");
   } else {
     messenger->lock_owner.store(std::thread::id());
     messenger->engine_lock.unlock();

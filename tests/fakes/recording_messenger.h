@@ -51,16 +51,13 @@ struct Response {
 // Stands in for the embedder's messenger: defines the nine FlutterDesktopMessenger* functions,
 // records every call, and lists what breaks the protocol a real embedder relies on (one response
 // per message, responses only while available and under the lock, locks paired, references
-// balanced) in Violations() instead of crashing.
+// balanced) in Violations() instead of crashing. The messenger object is freed with its last
+// reference (the engine's until ShutDownEngine(), plus one per add-ref), so that a later use is
+// one the sanitizers see; its availability flag is guarded only by the messenger lock, so that an
+// unlocked test racing with a shutdown is a data race for ThreadSanitizer.
 //
-// The messenger object is reference counted as the real one is: the engine holds one reference
-// until ShutDownEngine(), each add-ref one more, and it is freed with the last, so that a later use
-// is a use after free that the sanitizers see. Its availability flag is guarded only by the
-// messenger lock, so an unlocked test that races with a shutdown is a data race for
-// ThreadSanitizer.
-//
-// One instance at a time; it must outlive every thread that calls the functions. All members may
-// be called from any thread.
+// One instance at a time, outliving every thread that calls the functions; any thread may call
+// its members.
 class RecordingMessenger {
  public:
   RecordingMessenger();
