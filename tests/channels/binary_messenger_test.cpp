@@ -89,10 +89,10 @@ TEST_F(BinaryMessenger, OneHandlerPerNameAtAStableAddressUntilRemovedOrTheMessen
 
   Token last = std::make_shared<int>(0);
   messenger->SetMessageHandler("openconnect_events", handler("last ", last));
-  const size_t registrations = embedder_.CountOf(MessengerFunction::kSetCallback);
+  const size_t registrations = embedder_.CallsTo(MessengerFunction::kSetCallback).size();
   messenger.reset();
   EXPECT_EQ(last.use_count(), 1);
-  EXPECT_EQ(embedder_.CountOf(MessengerFunction::kSetCallback), registrations);
+  EXPECT_EQ(embedder_.CallsTo(MessengerFunction::kSetCallback).size(), registrations);
 }
 
 }  // namespace

@@ -220,7 +220,7 @@ TEST_F(EventChannelProtocol, SinksSendEnvelopesAndAnEmptyEndOfStreamFromAnyThrea
     EXPECT_EQ(call.channel, "openconnect_events");
     EXPECT_NE(call.thread, std::this_thread::get_id());
   }
-  EXPECT_EQ(embedder_.CountOf(MessengerFunction::kSendWithReply), 0u);
+  EXPECT_EQ(embedder_.CallsTo(MessengerFunction::kSendWithReply).size(), 0u);
 }
 
 }  // namespace

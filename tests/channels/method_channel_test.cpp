@@ -91,12 +91,12 @@ TEST_F(MethodChannelResults, EveryWayOfAnsweringSendsItsResponseOnce) {
     SCOPED_TRACE(test.name);
     log_.Clear();
     Install([&test](const flutter::MethodCall<>&, Result result) { test.in_handler(result); });
-    const size_t responses_before = embedder_.CountOf(MessengerFunction::kSendResponse);
+    const size_t responses_before = embedder_.CallsTo(MessengerFunction::kSendResponse).size();
     const auto* handle = embedder_.Deliver(channel_, EncodedCall("vpnConnected"));
     if (test.afterwards) test.afterwards();
 
     const auto response = embedder_.ResponseTo(handle);
-    EXPECT_EQ(embedder_.CountOf(MessengerFunction::kSendResponse) - responses_before,
+    EXPECT_EQ(embedder_.CallsTo(MessengerFunction::kSendResponse).size() - responses_before,
               test.response ? 1u : 0u);
     ASSERT_EQ(response.has_value(), test.response.has_value());
     if (response) {

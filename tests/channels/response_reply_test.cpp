@@ -72,10 +72,10 @@ TEST_F(ResponseReply, OnlyTheFirstAnswerWhileAvailableIsSent) {
   Answer(0, {0, 0});
   Answer(0, {0, 3, 1, 0, 0, 0});
 
-  EXPECT_EQ(embedder_.CountOf(MessengerFunction::kSendResponse), 1u);
+  EXPECT_EQ(embedder_.CallsTo(MessengerFunction::kSendResponse).size(), 1u);
   EXPECT_EQ(embedder_.ResponseTo(handle)->bytes, (Bytes{0, 0}));
   EXPECT_EQ(log_.Err(), "Error: Response can be set only once. Ignoring duplicate response.\n");
-  EXPECT_EQ(embedder_.CountOf(MessengerFunction::kUnlock), 4u);
+  EXPECT_EQ(embedder_.CallsTo(MessengerFunction::kUnlock).size(), 4u);
 }
 
 TEST_F(ResponseReply, NullLockValueIsNotUnlocked) {
@@ -86,8 +86,8 @@ TEST_F(ResponseReply, NullLockValueIsNotUnlocked) {
   Answer(0, {0, 0});
 
   EXPECT_TRUE(embedder_.ResponseTo(handle).has_value());
-  EXPECT_EQ(embedder_.CountOf(MessengerFunction::kLock), 1u);
-  EXPECT_EQ(embedder_.CountOf(MessengerFunction::kUnlock), 0u);
+  EXPECT_EQ(embedder_.CallsTo(MessengerFunction::kLock).size(), 1u);
+  EXPECT_EQ(embedder_.CallsTo(MessengerFunction::kUnlock).size(), 0u);
 }
 
 // One add-ref per incoming message, released when the last reply holding it goes: at once for a
@@ -108,7 +108,7 @@ TEST_F(ResponseReply, EachMessageHoldsOneReferenceUntilItsReplyIsDestroyed) {
   EXPECT_EQ(embedder_.ResponseTo(unanswered), std::nullopt);
 
   kept_.clear();
-  EXPECT_EQ(embedder_.CountOf(MessengerFunction::kAddRef), 3u);
+  EXPECT_EQ(embedder_.CallsTo(MessengerFunction::kAddRef).size(), 3u);
   const auto releases = embedder_.CallsTo(MessengerFunction::kRelease);
   ASSERT_EQ(releases.size(), 3u);
   EXPECT_EQ(releases[0].messenger, embedder_.handle());
@@ -170,7 +170,7 @@ TEST(LateAnswer, WorkerAnswerRacingTheShutdownIsSafe) {
       EXPECT_EQ(response->bytes, (Bytes{0, 7, 1, '1'}));
       ++answered;
     }
-    EXPECT_LE(embedder.CountOf(MessengerFunction::kSendResponse), 1u);
+    EXPECT_LE(embedder.CallsTo(MessengerFunction::kSendResponse).size(), 1u);
     EXPECT_EQ(embedder.OutstandingReferences(), 0);
     EXPECT_EQ(RecordingMessenger::LiveMessengers(), live_at_start);
     EXPECT_THAT(embedder.Violations(), IsEmpty());

@@ -2,10 +2,7 @@
 
 #include <algorithm>
 
-#include "tests/fakes/fake_view_window.h"
-
-// The embedder's opaque types, as this fake gives them out. Every handle stays allocated until
-// the fake goes, so a handle used after its end is recognised instead of read.
+// The embedder's opaque types, as this fake gives them out.
 struct FlutterDesktopEngine {
   bool taken_over = false;
   bool ended = false;
@@ -13,32 +10,34 @@ struct FlutterDesktopEngine {
 
 struct FlutterDesktopView {
   FlutterDesktopNativeWindow window{};
+  bool ended = false;
 };
 
 struct FlutterDesktopViewController {
   FlutterDesktopEngine* engine = nullptr;
-  FlutterDesktopView view;
+  FlutterDesktopView* view = nullptr;
   bool ended = false;
 };
 
-struct FlutterDesktopPluginRegistrar {
-  std::string plugin_name;
-};
+struct FlutterDesktopPluginRegistrar {};
 
 namespace testing_fakes {
+namespace {
+
+constexpr char kWindowProc[] = "FlutterDesktopViewControllerHandleTopLevelWindowProc";
+
+// Handed out as the engine's messenger unless a test supplies one; never dereferenced.
+char placeholder_messenger;
+
+template <typename T>
+T Returned(EngineCall& call, T value) {
+  call.returned = value;
+  return value;
+}
+
+}  // namespace
 
 struct RecordingEngine::State {
-  uint32_t dpi = 96;
-  bool fail_engine_creation = false;
-  bool fail_view_controller_creation = false;
-  FlutterDesktopMessengerRef messenger = nullptr;
-  WindowProcHandler window_proc_handler;
-  std::vector<EngineCall> calls;
-  std::vector<std::unique_ptr<FlutterDesktopEngine>> engines;
-  std::vector<std::unique_ptr<FlutterDesktopViewController>> controllers;
-  std::vector<std::unique_ptr<FlutterDesktopPluginRegistrar>> registrars;
-  int misused_handles = 0;
-
   EngineCall& Record(const char* function, const void* handle) {
     EngineCall& call = calls.emplace_back();
     call.function = function;
@@ -46,45 +45,46 @@ struct RecordingEngine::State {
     return call;
   }
 
-  // The item that `handle` names, through `address`, when this fake gave it out and it has not
-  // ended; counts a misuse otherwise.
-  template <typename Owned, typename Address>
-  auto LiveItem(const std::vector<std::unique_ptr<Owned>>& items, const void* handle,
-                Address address) -> decltype(address(*items.front())) {
+  // What `handle` names when this fake gave it out and it has not ended; otherwise null, and a
+  // misuse.
+  template <typename Item>
+  Item* Live(const std::vector<std::unique_ptr<Item>>& items, const void* handle) {
     for (const auto& item : items) {
-      if (address(*item) == handle && !item->ended) {
-        return address(*item);
-      }
+      if (item.get() == handle && !item->ended) return item.get();
     }
     ++misused_handles;
     return nullptr;
   }
 
-  FlutterDesktopEngine* LiveEngine(FlutterDesktopEngineRef engine) {
-    return LiveItem(engines, engine, [](FlutterDesktopEngine& item) { return &item; });
+  // A live engine that no view controller has taken over.
+  FlutterDesktopEngine* OwnEngine(FlutterDesktopEngineRef handle) {
+    FlutterDesktopEngine* engine = Live(engines, handle);
+    if (engine == nullptr || !engine->taken_over) return engine;
+    ++misused_handles;
+    return nullptr;
   }
 
-  FlutterDesktopViewController* LiveController(FlutterDesktopViewControllerRef controller) {
-    return LiveItem(controllers, controller,
-                    [](FlutterDesktopViewController& item) { return &item; });
+  template <typename Item>
+  static Item* New(std::vector<std::unique_ptr<Item>>& items, Item item = {}) {
+    return items.emplace_back(std::make_unique<Item>(std::move(item))).get();
   }
 
-  FlutterDesktopView* LiveView(FlutterDesktopViewRef view) {
-    return LiveItem(controllers, view,
-                    [](FlutterDesktopViewController& item) { return &item.view; });
-  }
-
-  void EndController(FlutterDesktopViewController& controller) {
-    DestroyFakeViewWindow(controller.view.window);
-    controller.engine->ended = true;
-    controller.ended = true;
-  }
+  uint32_t dpi = 96;
+  bool fail_engine_creation = false;
+  bool fail_view_controller_creation = false;
+  FlutterDesktopMessengerRef messenger =
+      reinterpret_cast<FlutterDesktopMessengerRef>(&placeholder_messenger);
+  WindowProcHandler window_proc_handler;
+  std::vector<EngineCall> calls;
+  // Kept until the fake goes, so that a handle used after its end is recognised instead of read.
+  std::vector<std::unique_ptr<FlutterDesktopEngine>> engines;
+  std::vector<std::unique_ptr<FlutterDesktopViewController>> controllers;
+  std::vector<std::unique_ptr<FlutterDesktopView>> views;
+  std::vector<std::unique_ptr<FlutterDesktopPluginRegistrar>> registrars;
+  int misused_handles = 0;
 };
 
 namespace {
-
-// Handed out as the engine's messenger unless a test supplies a real one; never dereferenced.
-char placeholder_messenger;
 
 RecordingEngine::State* installed = nullptr;
 
@@ -94,34 +94,27 @@ RecordingEngine::State& Current() {
 }
 
 RecordedEngineProperties CopyProperties(const FlutterDesktopEngineProperties& properties) {
-  auto wide = [](const wchar_t* text) { return text != nullptr ? std::wstring(text) : L""; };
-  RecordedEngineProperties copy;
-  copy.assets_path = wide(properties.assets_path);
-  copy.icu_data_path = wide(properties.icu_data_path);
-  copy.aot_library_path = wide(properties.aot_library_path);
-  copy.dart_entrypoint = properties.dart_entrypoint != nullptr ? properties.dart_entrypoint : "";
-  copy.argument_count = properties.dart_entrypoint_argc;
-  copy.argument_array_is_null = properties.dart_entrypoint_argv == nullptr;
-  if (properties.dart_entrypoint_argv != nullptr) {
-    for (int index = 0; index < properties.dart_entrypoint_argc; ++index) {
-      copy.arguments.emplace_back(properties.dart_entrypoint_argv[index]);
-    }
-  }
-  return copy;
+  auto wide = [](const wchar_t* text) { return std::wstring(text != nullptr ? text : L""); };
+  const char* const* argv = properties.dart_entrypoint_argv;
+  return RecordedEngineProperties{
+      .assets_path = wide(properties.assets_path),
+      .icu_data_path = wide(properties.icu_data_path),
+      .aot_library_path = wide(properties.aot_library_path),
+      .dart_entrypoint = properties.dart_entrypoint != nullptr ? properties.dart_entrypoint : "",
+      .argument_count = properties.dart_entrypoint_argc,
+      .argument_array_is_null = argv == nullptr,
+      .arguments = argv != nullptr ? std::vector<std::string>(
+                                         argv, argv + std::max(0, properties.dart_entrypoint_argc))
+                                   : std::vector<std::string>{}};
 }
 
 }  // namespace
 
-RecordingEngine::RecordingEngine() : state_(std::make_unique<State>()) {
-  state_->messenger = reinterpret_cast<FlutterDesktopMessengerRef>(&placeholder_messenger);
-  installed = state_.get();
-}
+RecordingEngine::RecordingEngine() : state_(std::make_unique<State>()) { installed = state_.get(); }
 
 RecordingEngine::~RecordingEngine() {
-  for (const auto& controller : state_->controllers) {
-    if (!controller->ended) {
-      DestroyFakeViewWindow(controller->view.window);
-    }
+  for (const auto& view : state_->views) {
+    if (!view->ended) DestroyFakeViewWindow(view->window);
   }
   installed = nullptr;
 }
@@ -144,15 +137,13 @@ std::vector<EngineCall> RecordingEngine::Calls() const { return state_->calls; }
 
 std::vector<std::string> RecordingEngine::FunctionNames() const {
   std::vector<std::string> names;
-  for (const EngineCall& call : state_->calls) {
-    names.push_back(call.function);
-  }
+  for (const EngineCall& call : state_->calls) names.push_back(call.function);
   return names;
 }
 
 std::vector<std::string> RecordingEngine::FunctionNamesWithoutWindowMessages() const {
   std::vector<std::string> names = FunctionNames();
-  std::erase(names, "FlutterDesktopViewControllerHandleTopLevelWindowProc");
+  std::erase(names, kWindowProc);
   return names;
 }
 
@@ -165,9 +156,37 @@ int RecordingEngine::LiveEngines() const {
 
 int RecordingEngine::MisusedHandles() const { return state_->misused_handles; }
 
+#if defined(_WIN32)
+FlutterDesktopNativeWindow CreateFakeViewWindow(int width, int height) {
+  static const ATOM view_class = [] {
+    WNDCLASSW view_class{};
+    view_class.lpfnWndProc = DefWindowProcW;
+    view_class.hInstance = GetModuleHandleW(nullptr);
+    view_class.lpszClassName = L"QuorvantaFakeFlutterView";
+    return RegisterClassW(&view_class);
+  }();
+  // A child of the message-only parent until the host re-parents it, like the embedder's view.
+  return CreateWindowExW(0, MAKEINTATOM(view_class), L"", WS_CHILD | WS_VISIBLE, 0, 0, width,
+                         height, HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr), nullptr);
+}
+
+void DestroyFakeViewWindow(FlutterDesktopNativeWindow window) {
+  if (window != nullptr && IsWindow(window)) DestroyWindow(window);
+}
+#else
+FlutterDesktopNativeWindow CreateFakeViewWindow(int, int) {
+  return reinterpret_cast<FlutterDesktopNativeWindow>(new char);
+}
+
+void DestroyFakeViewWindow(FlutterDesktopNativeWindow window) {
+  delete reinterpret_cast<char*>(window);
+}
+#endif
+
 }  // namespace testing_fakes
 
 using testing_fakes::Current;
+using testing_fakes::Returned;
 
 extern "C" {
 
@@ -178,38 +197,21 @@ FlutterDesktopEngineRef FlutterDesktopEngineCreate(
   if (engine_properties != nullptr) {
     call.properties = testing_fakes::CopyProperties(*engine_properties);
   }
-  if (state.fail_engine_creation) {
-    return nullptr;
-  }
-  FlutterDesktopEngine* engine =
-      state.engines.emplace_back(std::make_unique<FlutterDesktopEngine>()).get();
-  call.returned = engine;
-  return engine;
+  return state.fail_engine_creation ? nullptr : Returned(call, state.New(state.engines));
 }
 
 bool FlutterDesktopEngineDestroy(FlutterDesktopEngineRef engine) {
   auto& state = Current();
   state.Record(__func__, engine);
-  FlutterDesktopEngine* live = state.LiveEngine(engine);
-  if (live == nullptr) {
-    return false;
-  }
-  if (live->taken_over) {
-    ++state.misused_handles;
-    return false;
-  }
-  live->ended = true;
-  return true;
+  FlutterDesktopEngine* own = state.OwnEngine(engine);
+  if (own != nullptr) own->ended = true;
+  return own != nullptr;
 }
 
 FlutterDesktopMessengerRef FlutterDesktopEngineGetMessenger(FlutterDesktopEngineRef engine) {
   auto& state = Current();
   auto& call = state.Record(__func__, engine);
-  if (state.LiveEngine(engine) == nullptr) {
-    return nullptr;
-  }
-  call.returned = state.messenger;
-  return state.messenger;
+  return state.Live(state.engines, engine) ? Returned(call, state.messenger) : nullptr;
 }
 
 FlutterDesktopPluginRegistrarRef FlutterDesktopEngineGetPluginRegistrar(
@@ -217,22 +219,13 @@ FlutterDesktopPluginRegistrarRef FlutterDesktopEngineGetPluginRegistrar(
   auto& state = Current();
   auto& call = state.Record(__func__, engine);
   call.plugin_name = plugin_name != nullptr ? plugin_name : "";
-  if (state.LiveEngine(engine) == nullptr) {
-    return nullptr;
-  }
-  FlutterDesktopPluginRegistrar* registrar =
-      state.registrars
-          .emplace_back(std::make_unique<FlutterDesktopPluginRegistrar>(
-              FlutterDesktopPluginRegistrar{call.plugin_name}))
-          .get();
-  call.returned = registrar;
-  return registrar;
+  return state.Live(state.engines, engine) ? Returned(call, state.New(state.registrars)) : nullptr;
 }
 
 void FlutterDesktopEngineReloadSystemFonts(FlutterDesktopEngineRef engine) {
   auto& state = Current();
   state.Record(__func__, engine);
-  static_cast<void>(state.LiveEngine(engine));
+  static_cast<void>(state.Live(state.engines, engine));
 }
 
 FlutterDesktopViewControllerRef FlutterDesktopViewControllerCreate(int width, int height,
@@ -241,34 +234,25 @@ FlutterDesktopViewControllerRef FlutterDesktopViewControllerCreate(int width, in
   auto& call = state.Record(__func__, engine);
   call.width = width;
   call.height = height;
-  FlutterDesktopEngine* live = state.LiveEngine(engine);
-  if (live == nullptr) {
-    return nullptr;
-  }
-  if (live->taken_over) {
-    ++state.misused_handles;
-    return nullptr;
-  }
+  FlutterDesktopEngine* own = state.OwnEngine(engine);
+  if (own == nullptr) return nullptr;
   // The engine is taken over whatever the outcome; a failed creation ends it.
-  live->taken_over = true;
+  own->taken_over = true;
   if (state.fail_view_controller_creation) {
-    live->ended = true;
+    own->ended = true;
     return nullptr;
   }
-  auto controller = std::make_unique<FlutterDesktopViewController>();
-  controller->engine = live;
-  controller->view.window = testing_fakes::CreateFakeViewWindow(width, height);
-  FlutterDesktopViewController* created =
-      state.controllers.emplace_back(std::move(controller)).get();
-  call.returned = created;
-  return created;
+  FlutterDesktopView* view =
+      state.New(state.views, {testing_fakes::CreateFakeViewWindow(width, height)});
+  return Returned(call, state.New(state.controllers, {own, view}));
 }
 
 void FlutterDesktopViewControllerDestroy(FlutterDesktopViewControllerRef controller) {
   auto& state = Current();
   state.Record(__func__, controller);
-  if (FlutterDesktopViewController* live = state.LiveController(controller)) {
-    state.EndController(*live);
+  if (FlutterDesktopViewController* live = state.Live(state.controllers, controller)) {
+    testing_fakes::DestroyFakeViewWindow(live->view->window);
+    live->ended = live->view->ended = live->engine->ended = true;
   }
 }
 
@@ -276,12 +260,8 @@ FlutterDesktopViewRef FlutterDesktopViewControllerGetView(
     FlutterDesktopViewControllerRef controller) {
   auto& state = Current();
   auto& call = state.Record(__func__, controller);
-  FlutterDesktopViewController* live = state.LiveController(controller);
-  if (live == nullptr) {
-    return nullptr;
-  }
-  call.returned = &live->view;
-  return &live->view;
+  FlutterDesktopViewController* live = state.Live(state.controllers, controller);
+  return live != nullptr ? Returned(call, live->view) : nullptr;
 }
 
 bool FlutterDesktopViewControllerHandleTopLevelWindowProc(
@@ -294,13 +274,11 @@ bool FlutterDesktopViewControllerHandleTopLevelWindowProc(
   call.message = message;
   call.wparam = wparam;
   call.lparam = lparam;
-  if (state.LiveController(controller) == nullptr || !state.window_proc_handler) {
+  if (state.Live(state.controllers, controller) == nullptr || !state.window_proc_handler) {
     return false;
   }
   const std::optional<FlutterDesktopLResult> answer = state.window_proc_handler(message);
-  if (!answer.has_value() || result == nullptr) {
-    return false;
-  }
+  if (!answer.has_value() || result == nullptr) return false;
   *result = *answer;
   return true;
 }
@@ -308,12 +286,8 @@ bool FlutterDesktopViewControllerHandleTopLevelWindowProc(
 FlutterDesktopNativeWindow FlutterDesktopViewGetHWND(FlutterDesktopViewRef view) {
   auto& state = Current();
   auto& call = state.Record(__func__, view);
-  FlutterDesktopView* live = state.LiveView(view);
-  if (live == nullptr) {
-    return FlutterDesktopNativeWindow{};
-  }
-  call.returned = live->window;
-  return live->window;
+  FlutterDesktopView* live = state.Live(state.views, view);
+  return live != nullptr ? Returned(call, live->window) : FlutterDesktopNativeWindow{};
 }
 
 uint32_t FlutterDesktopGetDpiForMonitor(FlutterDesktopMonitor monitor) {

@@ -29,16 +29,13 @@ struct EngineCall {
   std::string function;
   // The engine, view controller, view or monitor the function was called with.
   const void* handle = nullptr;
-  // What the call returned, when it returns a handle, a window or a messenger.
+  // The handle, window or messenger the call returned.
   const void* returned = nullptr;
-  // FlutterDesktopEngineCreate; empty when it was given no properties at all.
+  // Empty when FlutterDesktopEngineCreate was given no properties at all.
   std::optional<RecordedEngineProperties> properties;
-  // FlutterDesktopEngineGetPluginRegistrar.
   std::string plugin_name;
-  // FlutterDesktopViewControllerCreate.
   int width = 0;
   int height = 0;
-  // FlutterDesktopViewControllerHandleTopLevelWindowProc.
   FlutterDesktopNativeWindow window{};
   FlutterDesktopWindowMessage message = 0;
   FlutterDesktopWParam wparam = 0;
@@ -59,11 +56,10 @@ class RecordingEngine {
 
   // What FlutterDesktopGetDpiForMonitor reports; 96 by default.
   void SetDpi(uint32_t dpi);
-  // FlutterDesktopEngineCreate returns null.
   void FailEngineCreation();
   // FlutterDesktopViewControllerCreate returns null; it still takes the engine over and ends it.
   void FailViewControllerCreation();
-  // What FlutterDesktopEngineGetMessenger returns; a fixed placeholder by default.
+  // What FlutterDesktopEngineGetMessenger returns; a placeholder by default.
   void SetMessenger(FlutterDesktopMessengerRef messenger);
   // Decides for each top-level window message whether the view controller handles it, and with
   // which result. By default it handles none.
@@ -72,17 +68,16 @@ class RecordingEngine {
   void SetWindowProcHandler(WindowProcHandler handler);
 
   std::vector<EngineCall> Calls() const;
-  // The names of the functions called, in order.
   std::vector<std::string> FunctionNames() const;
-  // The names, leaving out FlutterDesktopViewControllerHandleTopLevelWindowProc, which every
-  // window message reaches.
+  // Without FlutterDesktopViewControllerHandleTopLevelWindowProc, which every window message
+  // reaches.
   std::vector<std::string> FunctionNamesWithoutWindowMessages() const;
   void ClearCalls();
 
   // Engines created and not yet ended (destroyed, or ended with their view controller).
   int LiveEngines() const;
   // Calls that passed a handle this fake never gave out (null too) or had already ended, or
-  // destroyed an engine that a view controller had taken over.
+  // destroyed or handed over again an engine that a view controller had taken over.
   int MisusedHandles() const;
 
   struct State;
@@ -90,6 +85,23 @@ class RecordingEngine {
  private:
   std::unique_ptr<State> state_;
 };
+
+// The native window of a fake view: on Windows a real child window, parked until someone
+// re-parents it; elsewhere an opaque token. Destroying it is a no-op once it is gone (with a
+// parent it was re-parented into).
+FlutterDesktopNativeWindow CreateFakeViewWindow(int width, int height);
+void DestroyFakeViewWindow(FlutterDesktopNativeWindow window);
+
+// One call of a plugin library's registration function.
+struct PluginRegistration {
+  std::string function;
+  FlutterDesktopPluginRegistrarRef registrar = nullptr;
+};
+
+// The calls, in order, of the registration functions that the fake plugin libraries define. UI
+// thread only.
+std::vector<PluginRegistration> PluginRegistrations();
+void ClearPluginRegistrations();
 
 }  // namespace testing_fakes
 

@@ -25,13 +25,16 @@ TEST(RecordingEngineTest, ARunThatKeepsTheRulesCountsNoMisuse) {
   RecordingEngine fake;
   FlutterDesktopEngineRef engine = CreateEngine();
   FlutterDesktopViewControllerRef controller = FlutterDesktopViewControllerCreate(10, 10, engine);
-  ASSERT_NE(FlutterDesktopViewGetHWND(FlutterDesktopViewControllerGetView(controller)),
-            FlutterDesktopNativeWindow{});
+  FlutterDesktopViewRef view = FlutterDesktopViewControllerGetView(controller);
+  ASSERT_NE(FlutterDesktopViewGetHWND(view), FlutterDesktopNativeWindow{});
   FlutterDesktopViewControllerDestroy(controller);
 
   EXPECT_EQ(fake.Calls().at(0).properties->arguments, std::vector<std::string>{"--verbose"});
   EXPECT_EQ(fake.LiveEngines(), 0);
   EXPECT_EQ(fake.MisusedHandles(), 0);
+  // The view ended with its controller.
+  EXPECT_EQ(FlutterDesktopViewGetHWND(view), FlutterDesktopNativeWindow{});
+  EXPECT_EQ(fake.MisusedHandles(), 1);
 }
 
 TEST(RecordingEngineTest, CountsEveryUseOfAnEngineThatIsNotTheCallersToUse) {

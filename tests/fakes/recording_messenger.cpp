@@ -1,37 +1,95 @@
 #include "tests/fakes/recording_messenger.h"
 
+#include <atomic>
 #include <cstdlib>
-#include <utility>
+#include <deque>
+#include <map>
+#include <mutex>
 
 #include "base/log.h"
 
-// The embedder's objects, as this fake models them.
 struct FlutterDesktopMessenger {
   std::mutex engine_lock;
   std::atomic<std::thread::id> lock_owner{};
-  // Guarded by engine_lock alone, as in the real embedder.
-  bool available = true;
-  // The engine's own reference plus one per add-ref.
-  std::atomic<int> references{1};
-};
-
-struct FlutterDesktopMessageResponseHandleOpaque {
-  uint64_t delivery;
+  bool available = true;           // guarded by engine_lock alone, as in the real embedder
+  std::atomic<int> references{1};  // the engine's own, plus one per add-ref
 };
 
 namespace testing_fakes {
+
+using Function = MessengerFunction;
+
+struct RecordingMessenger::State {
+  // A call just recorded, with the fake's lock held while the caller adds to it.
+  struct Recorded {
+    std::unique_lock<std::mutex> hold;
+    MessengerCall& call;
+  };
+
+  Recorded Record(Function function, FlutterDesktopMessengerRef messenger,
+                  const char* channel = nullptr, const uint8_t* data = nullptr, size_t size = 0) {
+    std::unique_lock<std::mutex> hold(mutex);
+    MessengerCall& call = calls.emplace_back();
+    call.function = function;
+    call.messenger = messenger;
+    call.channel = channel != nullptr ? channel : "";
+    call.null_data = data == nullptr;
+    if (data != nullptr) call.bytes.assign(data, data + size);
+    call.size = size;
+    call.thread = std::this_thread::get_id();
+    return {std::move(hold), call};
+  }
+
+  template <typename T>
+  T Read(const T& field) const {
+    std::lock_guard<std::mutex> hold(mutex);
+    return field;
+  }
+
+  // A delivered message. Its handle is its number, never dereferenced. Once its response is
+  // taken, the slot and the response's storage serve a later message (number 0: a free slot).
+  struct Delivery {
+    uintptr_t number = 0;
+    bool answered = false;
+    Response response;
+  };
+
+  Delivery* Slot(uintptr_t number) {
+    for (Delivery& delivery : deliveries) {
+      if (delivery.number == number) return &delivery;
+    }
+    return nullptr;
+  }
+
+  Delivery* Find(const FlutterDesktopMessageResponseHandle* handle) {
+    return handle != nullptr ? Slot(reinterpret_cast<uintptr_t>(handle)) : nullptr;
+  }
+
+  mutable std::mutex mutex;
+  bool engine_running = true;
+  std::atomic<bool> lock_returns_null{false};
+  std::atomic<bool> accept_sends_with_reply{true};
+  std::vector<MessengerCall> calls;
+  std::vector<std::string> violations;
+  std::map<std::string, std::pair<FlutterDesktopMessageCallback, void*>> callbacks;
+  std::deque<std::pair<FlutterDesktopBinaryReply, void*>> pending_sends;
+  std::vector<Delivery> deliveries;
+  uintptr_t delivered = 0;
+  int outstanding_references = 0;
+};
+
 namespace {
 
-std::atomic<RecordingMessenger*> current{nullptr};
+std::atomic<RecordingMessenger::State*> current{nullptr};
 std::atomic<int> live_messengers{0};
 
-RecordingMessenger& Current() {
-  RecordingMessenger* recorder = current.load();
-  if (recorder == nullptr) {
+RecordingMessenger::State& Current() {
+  RecordingMessenger::State* state = current.load();
+  if (state == nullptr) {
     logging::Err("An embedder messaging function was called with no RecordingMessenger in place.");
     std::abort();
   }
-  return *recorder;
+  return *state;
 }
 
 void DropReference(FlutterDesktopMessengerRef messenger) {
@@ -41,29 +99,13 @@ void DropReference(FlutterDesktopMessengerRef messenger) {
   }
 }
 
-MessengerCall MakeCall(MessengerFunction function, FlutterDesktopMessengerRef messenger,
-                       const char* channel = nullptr, const uint8_t* data = nullptr,
-                       size_t size = 0) {
-  MessengerCall call;
-  call.function = function;
-  call.messenger = messenger;
-  if (channel != nullptr) {
-    call.channel = channel;
-  }
-  call.null_data = data == nullptr;
-  if (data != nullptr) {
-    call.bytes.assign(data, data + size);
-  }
-  call.size = size;
-  return call;
-}
-
 }  // namespace
 
-RecordingMessenger::RecordingMessenger() : handle_(new FlutterDesktopMessenger) {
+RecordingMessenger::RecordingMessenger()
+    : state_(std::make_unique<State>()), handle_(new FlutterDesktopMessenger) {
   live_messengers.fetch_add(1);
-  RecordingMessenger* expected = nullptr;
-  if (!current.compare_exchange_strong(expected, this)) {
+  State* expected = nullptr;
+  if (!current.compare_exchange_strong(expected, state_.get())) {
     logging::Err("Only one RecordingMessenger may exist at a time.");
     std::abort();
   }
@@ -80,322 +122,213 @@ void RecordingMessenger::SetAvailable(bool available) {
 }
 
 void RecordingMessenger::SetLockReturnsNull(bool returns_null) {
-  lock_returns_null_.store(returns_null);
+  state_->lock_returns_null = returns_null;
 }
 
 void RecordingMessenger::SetAcceptSendsWithReply(bool accept) {
-  accept_sends_with_reply_.store(accept);
+  state_->accept_sends_with_reply = accept;
 }
 
 void RecordingMessenger::ShutDownEngine() {
   {
-    std::lock_guard<std::mutex> hold(mutex_);
-    if (!engine_running_) {
-      return;
-    }
-    engine_running_ = false;
+    std::lock_guard<std::mutex> hold(state_->mutex);
+    if (!std::exchange(state_->engine_running, false)) return;
   }
-  {
-    std::lock_guard<std::mutex> hold(handle_->engine_lock);
-    handle_->available = false;
-  }
+  SetAvailable(false);
   DropReference(handle_);
 }
 
 const FlutterDesktopMessageResponseHandle* RecordingMessenger::Deliver(
     const std::string& channel, const std::vector<uint8_t>& message) {
-  FlutterDesktopMessageCallback callback;
-  void* user_data;
-  const FlutterDesktopMessageResponseHandle* response_handle;
-  {
-    std::lock_guard<std::mutex> hold(mutex_);
-    auto registration = callbacks_.find(channel);
-    if (!engine_running_ || registration == callbacks_.end()) {
-      return nullptr;
-    }
-    std::tie(callback, user_data) = registration->second;
-    Deliveries::iterator delivery;
-    if (spare_deliveries_.empty()) {
-      auto handle = std::make_unique<FlutterDesktopMessageResponseHandle>();
-      const FlutterDesktopMessageResponseHandle* key = handle.get();
-      delivery = deliveries_.emplace(key, Delivery{std::move(handle), false, Response{}}).first;
-    } else {
-      delivery = deliveries_.insert(std::move(spare_deliveries_.back())).position;
-      spare_deliveries_.pop_back();
-    }
-    delivery->second.handle->delivery = next_delivery_++;
-    response_handle = delivery->first;
-  }
+  std::unique_lock<std::mutex> hold(state_->mutex);
+  const auto registration = state_->callbacks.find(channel);
+  if (!state_->engine_running || registration == state_->callbacks.end()) return nullptr;
+  const auto [callback, user_data] = registration->second;
+  State::Delivery* delivery = state_->Slot(0);
+  if (delivery == nullptr) delivery = &state_->deliveries.emplace_back();
+  delivery->number = ++state_->delivered;
+  const auto* handle =
+      reinterpret_cast<const FlutterDesktopMessageResponseHandle*>(delivery->number);
+  hold.unlock();
   const FlutterDesktopMessage record{sizeof(FlutterDesktopMessage), channel.c_str(), message.data(),
-                                     message.size(), response_handle};
+                                     message.size(), handle};
   callback(handle_, &record, user_data);
-  return response_handle;
+  return handle;
 }
 
 std::optional<Response> RecordingMessenger::ResponseTo(
     const FlutterDesktopMessageResponseHandle* handle) const {
-  std::lock_guard<std::mutex> hold(mutex_);
-  auto delivery = deliveries_.find(handle);
-  if (delivery == deliveries_.end() || !delivery->second.answered) {
-    return std::nullopt;
-  }
-  return delivery->second.response;
+  std::lock_guard<std::mutex> hold(state_->mutex);
+  const State::Delivery* delivery = state_->Find(handle);
+  if (delivery == nullptr || !delivery->answered) return std::nullopt;
+  return delivery->response;
 }
 
 bool RecordingMessenger::TakeResponse(const FlutterDesktopMessageResponseHandle* handle,
                                       Response* response) {
-  std::lock_guard<std::mutex> hold(mutex_);
-  auto delivery = deliveries_.find(handle);
-  if (delivery == deliveries_.end() || !delivery->second.answered) {
-    return false;
-  }
-  std::swap(*response, delivery->second.response);
-  Deliveries::node_type node = deliveries_.extract(delivery);
-  node.mapped().answered = false;
-  spare_deliveries_.push_back(std::move(node));
+  std::lock_guard<std::mutex> hold(state_->mutex);
+  State::Delivery* delivery = state_->Find(handle);
+  if (delivery == nullptr || !delivery->answered) return false;
+  std::swap(*response, delivery->response);
+  delivery->number = 0;
+  delivery->answered = false;
   return true;
 }
 
 std::optional<std::pair<FlutterDesktopMessageCallback, void*>> RecordingMessenger::Registration(
     const std::string& channel) const {
-  std::lock_guard<std::mutex> hold(mutex_);
-  auto registration = callbacks_.find(channel);
-  if (registration == callbacks_.end()) {
-    return std::nullopt;
-  }
+  std::lock_guard<std::mutex> hold(state_->mutex);
+  const auto registration = state_->callbacks.find(channel);
+  if (registration == state_->callbacks.end()) return std::nullopt;
   return registration->second;
 }
 
 bool RecordingMessenger::AnswerPendingSend(const std::vector<uint8_t>& answer) {
-  PendingSend pending{};
-  {
-    std::lock_guard<std::mutex> hold(mutex_);
-    if (pending_sends_.empty()) {
-      return false;
-    }
-    pending = pending_sends_.front();
-    pending_sends_.erase(pending_sends_.begin());
-  }
-  pending.reply(answer.data(), answer.size(), pending.user_data);
+  std::unique_lock<std::mutex> hold(state_->mutex);
+  if (state_->pending_sends.empty()) return false;
+  const auto [reply, user_data] = state_->pending_sends.front();
+  state_->pending_sends.pop_front();
+  hold.unlock();
+  reply(answer.data(), answer.size(), user_data);
   return true;
 }
 
-std::vector<MessengerCall> RecordingMessenger::Calls() const {
-  std::lock_guard<std::mutex> hold(mutex_);
-  return calls_;
-}
+std::vector<MessengerCall> RecordingMessenger::Calls() const { return state_->Read(state_->calls); }
 
 std::vector<MessengerCall> RecordingMessenger::CallsTo(MessengerFunction function) const {
-  std::lock_guard<std::mutex> hold(mutex_);
-  std::vector<MessengerCall> selected;
-  for (const MessengerCall& call : calls_) {
-    if (call.function == function) {
-      selected.push_back(call);
-    }
-  }
-  return selected;
-}
-
-size_t RecordingMessenger::CountOf(MessengerFunction function) const {
-  std::lock_guard<std::mutex> hold(mutex_);
-  size_t count = 0;
-  for (const MessengerCall& call : calls_) {
-    count += call.function == function ? 1 : 0;
-  }
-  return count;
+  std::vector<MessengerCall> calls = Calls();
+  std::erase_if(calls, [function](const MessengerCall& call) { return call.function != function; });
+  return calls;
 }
 
 void RecordingMessenger::MoveCallsInto(std::vector<MessengerCall>* calls) {
   calls->clear();
-  std::lock_guard<std::mutex> hold(mutex_);
-  calls_.swap(*calls);
+  std::lock_guard<std::mutex> hold(state_->mutex);
+  state_->calls.swap(*calls);
 }
 
 std::vector<std::string> RecordingMessenger::Violations() const {
-  std::lock_guard<std::mutex> hold(mutex_);
-  return violations_;
+  return state_->Read(state_->violations);
 }
 
 int RecordingMessenger::OutstandingReferences() const {
-  std::lock_guard<std::mutex> hold(mutex_);
-  return outstanding_references_;
+  return state_->Read(state_->outstanding_references);
 }
 
 int RecordingMessenger::LiveMessengers() { return live_messengers.load(); }
 
-std::unique_lock<std::mutex> RecordingMessenger::Record(MessengerCall&& call) {
-  call.thread = std::this_thread::get_id();
-  std::unique_lock<std::mutex> hold(mutex_);
-  calls_.push_back(std::move(call));
-  return hold;
-}
+}  // namespace testing_fakes
 
-void RecordingMessenger::AddViolation(std::string what) {
-  std::lock_guard<std::mutex> hold(mutex_);
-  violations_.push_back(std::move(what));
-}
+using testing_fakes::Current;
+using testing_fakes::Function;
 
-bool RecordingMessenger::OnSend(MessengerCall&& call) {
-  Record(std::move(call));
+bool FlutterDesktopMessengerSend(FlutterDesktopMessengerRef messenger, const char* channel,
+                                 const uint8_t* message, size_t message_size) {
+  Current().Record(Function::kSend, messenger, channel, message, message_size);
   return true;
 }
 
-bool RecordingMessenger::OnSendWithReply(MessengerCall&& call) {
-  const PendingSend pending{call.reply, call.user_data};
-  auto hold = Record(std::move(call));
-  if (!accept_sends_with_reply_) {
-    return false;
-  }
-  pending_sends_.push_back(pending);
+bool FlutterDesktopMessengerSendWithReply(FlutterDesktopMessengerRef messenger, const char* channel,
+                                          const uint8_t* message, size_t message_size,
+                                          FlutterDesktopBinaryReply reply, void* user_data) {
+  auto& state = Current();
+  auto [hold, call] =
+      state.Record(Function::kSendWithReply, messenger, channel, message, message_size);
+  call.reply = reply;
+  call.user_data = user_data;
+  if (!state.accept_sends_with_reply) return false;
+  state.pending_sends.emplace_back(reply, user_data);
   return true;
 }
 
-void RecordingMessenger::OnSetCallback(MessengerCall&& call) {
-  const std::string channel = call.channel;
-  const std::pair<FlutterDesktopMessageCallback, void*> registration{call.callback, call.user_data};
-  auto hold = Record(std::move(call));
-  if (registration.first == nullptr) {
-    callbacks_.erase(channel);
+void FlutterDesktopMessengerSendResponse(FlutterDesktopMessengerRef messenger,
+                                         const FlutterDesktopMessageResponseHandle* handle,
+                                         const uint8_t* data, size_t data_length) {
+  auto& state = Current();
+  // Read before the fake's own lock is taken, which would order them against a shutdown.
+  const bool locked =
+      state.lock_returns_null || messenger->lock_owner.load() == std::this_thread::get_id();
+  const bool available = messenger->available;
+  auto [hold, call] = state.Record(Function::kSendResponse, messenger, nullptr, data, data_length);
+  call.response_handle = handle;
+  if (!locked) state.violations.emplace_back("response sent without holding the messenger lock");
+  if (!available) state.violations.emplace_back("response sent while the engine is unavailable");
+  auto* delivery = state.Find(handle);
+  if (delivery == nullptr) {
+    state.violations.emplace_back("response to an unknown message");
+  } else if (delivery->answered) {
+    state.violations.emplace_back("second response to one message");
   } else {
-    callbacks_[channel] = registration;
+    delivery->answered = true;
+    delivery->response.bytes.assign(call.bytes.begin(), call.bytes.end());
+    delivery->response.null_data = call.null_data;
   }
 }
 
-void RecordingMessenger::OnSendResponse(MessengerCall&& call) {
-  FlutterDesktopMessengerRef messenger = call.messenger;
-  const bool unlocked =
-      !lock_returns_null_ && messenger->lock_owner.load() != std::this_thread::get_id();
-  const bool unavailable = !messenger->available;
-  const FlutterDesktopMessageResponseHandle* handle = call.response_handle;
-  auto hold = Record(std::move(call));
-  const MessengerCall& recorded = calls_.back();
-  if (unlocked) {
-    violations_.push_back("response sent without holding the messenger lock");
-  }
-  if (unavailable) {
-    violations_.push_back("response sent while the engine is unavailable");
-  }
-  auto delivery = deliveries_.find(handle);
-  if (delivery == deliveries_.end()) {
-    violations_.push_back("response to an unknown message");
-  } else if (delivery->second.answered) {
-    violations_.push_back("second response to one message");
+void FlutterDesktopMessengerSetCallback(FlutterDesktopMessengerRef messenger, const char* channel,
+                                        FlutterDesktopMessageCallback callback, void* user_data) {
+  auto& state = Current();
+  auto [hold, call] = state.Record(Function::kSetCallback, messenger, channel);
+  call.callback = callback;
+  call.user_data = user_data;
+  if (callback == nullptr) {
+    state.callbacks.erase(call.channel);
   } else {
-    delivery->second.answered = true;
-    delivery->second.response.bytes.assign(recorded.bytes.begin(), recorded.bytes.end());
-    delivery->second.response.null_data = recorded.null_data;
+    state.callbacks[call.channel] = {callback, user_data};
   }
 }
 
-FlutterDesktopMessengerRef RecordingMessenger::OnAddRef(FlutterDesktopMessengerRef messenger) {
-  auto hold = Record(MakeCall(MessengerFunction::kAddRef, messenger));
+FlutterDesktopMessengerRef FlutterDesktopMessengerAddRef(FlutterDesktopMessengerRef messenger) {
+  auto& state = Current();
+  auto recorded = state.Record(Function::kAddRef, messenger);
   messenger->references.fetch_add(1);
-  ++outstanding_references_;
+  ++state.outstanding_references;
   return messenger;
 }
 
-void RecordingMessenger::OnRelease(FlutterDesktopMessengerRef messenger) {
+void FlutterDesktopMessengerRelease(FlutterDesktopMessengerRef messenger) {
+  auto& state = Current();
   {
-    auto hold = Record(MakeCall(MessengerFunction::kRelease, messenger));
-    if (messenger == nullptr || outstanding_references_ == 0) {
-      violations_.push_back("release without a matching add-ref");
+    auto recorded = state.Record(Function::kRelease, messenger);
+    if (messenger == nullptr || state.outstanding_references == 0) {
+      state.violations.emplace_back("release without a matching add-ref");
       return;
     }
-    --outstanding_references_;
+    --state.outstanding_references;
   }
-  DropReference(messenger);
+  testing_fakes::DropReference(messenger);
 }
 
-FlutterDesktopMessengerRef RecordingMessenger::OnLock(FlutterDesktopMessengerRef messenger) {
-  Record(MakeCall(MessengerFunction::kLock, messenger));
-  if (lock_returns_null_) {
-    return nullptr;
-  }
-  if (messenger->lock_owner.load() == std::this_thread::get_id()) {
-    // Locking again would deadlock the test instead of failing it.
-    AddViolation("lock taken again by the thread that holds it");
-    return messenger;
+bool FlutterDesktopMessengerIsAvailable(FlutterDesktopMessengerRef messenger) {
+  Current().Record(Function::kIsAvailable, messenger);
+  return messenger->available;
+}
+
+FlutterDesktopMessengerRef FlutterDesktopMessengerLock(FlutterDesktopMessengerRef messenger) {
+  auto& state = Current();
+  {
+    auto recorded = state.Record(Function::kLock, messenger);
+    if (state.lock_returns_null) return nullptr;
+    if (messenger->lock_owner.load() == std::this_thread::get_id()) {
+      // Locking again would deadlock the test instead of failing it.
+      state.violations.emplace_back("lock taken again by the thread that holds it");
+      return messenger;
+    }
   }
   messenger->engine_lock.lock();
   messenger->lock_owner.store(std::this_thread::get_id());
   return messenger;
 }
 
-void RecordingMessenger::OnUnlock(FlutterDesktopMessengerRef messenger) {
-  Record(MakeCall(MessengerFunction::kUnlock, messenger));
-  if (messenger == nullptr) {
-    AddViolation("unlock with a null lock value");
-    return;
-  }
-  if (messenger->lock_owner.load() != std::this_thread::get_id()) {
-    AddViolation("unlock by a thread that does not hold the lock");
-    return;
-  }
-  messenger->lock_owner.store(std::thread::id());
-  messenger->engine_lock.unlock();
-}
-
-bool RecordingMessenger::OnIsAvailable(FlutterDesktopMessengerRef messenger) {
-  Record(MakeCall(MessengerFunction::kIsAvailable, messenger));
-  return messenger->available;
-}
-
-}  // namespace testing_fakes
-
-using testing_fakes::Current;
-using testing_fakes::MakeCall;
-using testing_fakes::MessengerCall;
-using testing_fakes::MessengerFunction;
-
-bool FlutterDesktopMessengerSend(FlutterDesktopMessengerRef messenger, const char* channel,
-                                 const uint8_t* message, size_t message_size) {
-  return Current().OnSend(
-      MakeCall(MessengerFunction::kSend, messenger, channel, message, message_size));
-}
-
-bool FlutterDesktopMessengerSendWithReply(FlutterDesktopMessengerRef messenger, const char* channel,
-                                          const uint8_t* message, size_t message_size,
-                                          FlutterDesktopBinaryReply reply, void* user_data) {
-  MessengerCall call =
-      MakeCall(MessengerFunction::kSendWithReply, messenger, channel, message, message_size);
-  call.reply = reply;
-  call.user_data = user_data;
-  return Current().OnSendWithReply(std::move(call));
-}
-
-void FlutterDesktopMessengerSendResponse(FlutterDesktopMessengerRef messenger,
-                                         const FlutterDesktopMessageResponseHandle* handle,
-                                         const uint8_t* data, size_t data_length) {
-  MessengerCall call =
-      MakeCall(MessengerFunction::kSendResponse, messenger, nullptr, data, data_length);
-  call.response_handle = handle;
-  Current().OnSendResponse(std::move(call));
-}
-
-void FlutterDesktopMessengerSetCallback(FlutterDesktopMessengerRef messenger, const char* channel,
-                                        FlutterDesktopMessageCallback callback, void* user_data) {
-  MessengerCall call = MakeCall(MessengerFunction::kSetCallback, messenger, channel);
-  call.callback = callback;
-  call.user_data = user_data;
-  Current().OnSetCallback(std::move(call));
-}
-
-FlutterDesktopMessengerRef FlutterDesktopMessengerAddRef(FlutterDesktopMessengerRef messenger) {
-  return Current().OnAddRef(messenger);
-}
-
-void FlutterDesktopMessengerRelease(FlutterDesktopMessengerRef messenger) {
-  Current().OnRelease(messenger);
-}
-
-bool FlutterDesktopMessengerIsAvailable(FlutterDesktopMessengerRef messenger) {
-  return Current().OnIsAvailable(messenger);
-}
-
-FlutterDesktopMessengerRef FlutterDesktopMessengerLock(FlutterDesktopMessengerRef messenger) {
-  return Current().OnLock(messenger);
-}
-
 void FlutterDesktopMessengerUnlock(FlutterDesktopMessengerRef messenger) {
-  Current().OnUnlock(messenger);
+  auto& state = Current();
+  auto recorded = state.Record(Function::kUnlock, messenger);
+  if (messenger == nullptr) {
+    state.violations.emplace_back("unlock with a null lock value");
+  } else if (messenger->lock_owner.load() != std::this_thread::get_id()) {
+    state.violations.emplace_back("unlock by a thread that does not hold the lock");
+  } else {
+    messenger->lock_owner.store(std::thread::id());
+    messenger->engine_lock.unlock();
+  }
 }

@@ -1,16 +1,13 @@
 #ifndef QUORVANTA_TESTS_FAKES_RECORDING_MESSENGER_H_
 #define QUORVANTA_TESTS_FAKES_RECORDING_MESSENGER_H_
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
-#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "shell/embedder/embedder_api.h"
@@ -29,8 +26,8 @@ enum class MessengerFunction {
   kIsAvailable,
 };
 
-// One call of an embedder messaging function, with what was passed. Fields a function does not
-// take stay at their defaults.
+// One call of an embedder messaging function. Fields a function does not take keep their
+// defaults.
 struct MessengerCall {
   MessengerFunction function = MessengerFunction::kSend;
   FlutterDesktopMessengerRef messenger = nullptr;
@@ -52,18 +49,15 @@ struct Response {
 };
 
 // Stands in for the embedder's messenger: defines the nine FlutterDesktopMessenger* functions,
-// records every call, and checks the protocol a real embedder relies on (one response per
-// message, responses only while available, locks paired, references balanced). What breaks the
-// protocol is listed by Violations() rather than crashing.
+// records every call, and lists what breaks the protocol a real embedder relies on (one response
+// per message, responses only while available and under the lock, locks paired, references
+// balanced) in Violations() instead of crashing. The messenger object is freed with its last
+// reference (the engine's until ShutDownEngine(), plus one per add-ref), so that a later use is
+// one the sanitizers see; its availability flag is guarded only by the messenger lock, so that an
+// unlocked test racing with a shutdown is a data race for ThreadSanitizer.
 //
-// The embedder's messenger object is reference counted as the real one is: the engine holds one
-// reference until ShutDownEngine(), each add-ref one more, and the object is freed when the last
-// goes, so a use after that is a use after free that the sanitizers see. Its availability flag is
-// guarded only by the messenger lock, so an unlocked availability test that races with a
-// shutdown is a data race that ThreadSanitizer sees.
-//
-// One instance at a time; it must outlive every thread that calls the functions. All members may
-// be called from any thread.
+// One instance at a time, outliving every thread that calls the functions; any thread may call
+// its members.
 class RecordingMessenger {
  public:
   RecordingMessenger();
@@ -72,7 +66,7 @@ class RecordingMessenger {
   RecordingMessenger(const RecordingMessenger&) = delete;
   RecordingMessenger& operator=(const RecordingMessenger&) = delete;
 
-  // The handle the engine hands out. Not to be used by the test after ShutDownEngine().
+  // Not to be used by the test after ShutDownEngine().
   FlutterDesktopMessengerRef handle() const { return handle_; }
 
   // Makes the engine (un)available, under the messenger lock.
@@ -81,8 +75,7 @@ class RecordingMessenger {
   void SetLockReturnsNull(bool returns_null);
   // Whether sends with a reply are accepted (the default) or refused.
   void SetAcceptSendsWithReply(bool accept);
-
-  // Ends the engine: unavailable under the messenger lock, then the engine's reference dropped.
+  // Unavailable under the messenger lock, then the engine's reference dropped.
   void ShutDownEngine();
 
   // Delivers an incoming message to the callback registered for `channel`, on this thread.
@@ -91,74 +84,34 @@ class RecordingMessenger {
       const std::string& channel, const std::vector<uint8_t>& message);
   // The response to a delivered message, if one came.
   std::optional<Response> ResponseTo(const FlutterDesktopMessageResponseHandle* handle) const;
-  // Moves the response to a delivered message into `*response` and forgets the message. The
-  // storage `*response` had is kept for later responses, so that long runs neither grow nor
+  // Swaps the response to a delivered message into `*response` and forgets the message; the
+  // storage `*response` had serves a later response, so that long runs neither grow nor
   // reallocate. False, with nothing changed, when no response has come.
   [[nodiscard]] bool TakeResponse(const FlutterDesktopMessageResponseHandle* handle,
                                   Response* response);
-
   // The callback and user data registered for `channel`, if any.
   std::optional<std::pair<FlutterDesktopMessageCallback, void*>> Registration(
       const std::string& channel) const;
-
   // Answers the oldest accepted send with a reply, on this thread. False when none is pending.
   [[nodiscard]] bool AnswerPendingSend(const std::vector<uint8_t>& answer);
 
   std::vector<MessengerCall> Calls() const;
   std::vector<MessengerCall> CallsTo(MessengerFunction function) const;
-  size_t CountOf(MessengerFunction function) const;
-  // Hands the calls so far over in `*calls` and forgets them; the storage `*calls` had is kept
-  // for the next calls, so that a long run neither grows nor reallocates.
+  // Hands the calls so far over in `*calls` and forgets them; the storage `*calls` had takes the
+  // next calls, so that a long run neither grows nor reallocates.
   void MoveCallsInto(std::vector<MessengerCall>* calls);
 
   std::vector<std::string> Violations() const;
   // Add-refs not yet released.
   int OutstandingReferences() const;
-  // Embedder messenger objects not yet freed, in the whole process.
+  // Messenger objects not yet freed, in the whole process.
   static int LiveMessengers();
 
-  // Entry points of the C functions.
-  bool OnSend(MessengerCall&& call);
-  bool OnSendWithReply(MessengerCall&& call);
-  void OnSetCallback(MessengerCall&& call);
-  void OnSendResponse(MessengerCall&& call);
-  FlutterDesktopMessengerRef OnAddRef(FlutterDesktopMessengerRef messenger);
-  void OnRelease(FlutterDesktopMessengerRef messenger);
-  FlutterDesktopMessengerRef OnLock(FlutterDesktopMessengerRef messenger);
-  void OnUnlock(FlutterDesktopMessengerRef messenger);
-  bool OnIsAvailable(FlutterDesktopMessengerRef messenger);
+  struct State;
 
  private:
-  struct PendingSend {
-    FlutterDesktopBinaryReply reply;
-    void* user_data;
-  };
-  struct Delivery {
-    std::unique_ptr<FlutterDesktopMessageResponseHandle> handle;
-    bool answered = false;
-    Response response;
-  };
-
-  using Deliveries = std::map<const FlutterDesktopMessageResponseHandle*, Delivery>;
-
-  std::unique_lock<std::mutex> Record(MessengerCall&& call);
-  void AddViolation(std::string what);
-
+  std::unique_ptr<State> state_;
   FlutterDesktopMessengerRef handle_;
-  bool engine_running_ = true;
-  std::atomic<bool> lock_returns_null_{false};
-  std::atomic<bool> accept_sends_with_reply_{true};
-
-  mutable std::mutex mutex_;
-  std::vector<MessengerCall> calls_;
-  std::vector<std::string> violations_;
-  std::map<std::string, std::pair<FlutterDesktopMessageCallback, void*>> callbacks_;
-  std::vector<PendingSend> pending_sends_;
-  Deliveries deliveries_;
-  // Forgotten messages with their handles, reused so that long runs allocate none.
-  std::vector<Deliveries::node_type> spare_deliveries_;
-  uint64_t next_delivery_ = 1;
-  int outstanding_references_ = 0;
 };
 
 }  // namespace testing_fakes

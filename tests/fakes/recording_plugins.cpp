@@ -1,56 +1,34 @@
-#include "tests/fakes/recording_plugins.h"
+#include "tests/fakes/recording_engine.h"
 
 #include "shell/plugin_libraries.h"
 
 namespace testing_fakes {
 namespace {
 
-std::vector<PluginRegistration>& Registrations() {
-  static std::vector<PluginRegistration> registrations;
-  return registrations;
-}
-
-void Record(const char* function, FlutterDesktopPluginRegistrarRef registrar) {
-  Registrations().push_back(PluginRegistration{function, registrar});
-}
+std::vector<PluginRegistration> registrations;
 
 }  // namespace
 
-std::vector<PluginRegistration> PluginRegistrations() { return Registrations(); }
+std::vector<PluginRegistration> PluginRegistrations() { return registrations; }
 
-void ClearPluginRegistrations() { Registrations().clear(); }
+void ClearPluginRegistrations() { registrations.clear(); }
 
 }  // namespace testing_fakes
 
-using testing_fakes::Record;
+#define RECORDED_REGISTRATION(registrar_name)                                      \
+  void registrar_name##RegisterWithRegistrar(FlutterDesktopPluginRegistrarRef r) { \
+    testing_fakes::registrations.push_back({__func__, r});                         \
+  }
 
 extern "C" {
 
-void ConnectivityPlusWindowsPluginRegisterWithRegistrar(
-    FlutterDesktopPluginRegistrarRef registrar) {
-  Record(__func__, registrar);
-}
-void FlutterPlatformAlertPluginRegisterWithRegistrar(FlutterDesktopPluginRegistrarRef registrar) {
-  Record(__func__, registrar);
-}
-void RivePluginRegisterWithRegistrar(FlutterDesktopPluginRegistrarRef registrar) {
-  Record(__func__, registrar);
-}
-void ScreenRetrieverWindowsPluginCApiRegisterWithRegistrar(
-    FlutterDesktopPluginRegistrarRef registrar) {
-  Record(__func__, registrar);
-}
-void TrayManagerPluginRegisterWithRegistrar(FlutterDesktopPluginRegistrarRef registrar) {
-  Record(__func__, registrar);
-}
-void UrlLauncherWindowsRegisterWithRegistrar(FlutterDesktopPluginRegistrarRef registrar) {
-  Record(__func__, registrar);
-}
-void WindowManagerPluginRegisterWithRegistrar(FlutterDesktopPluginRegistrarRef registrar) {
-  Record(__func__, registrar);
-}
-void WindowsSingleInstancePluginRegisterWithRegistrar(FlutterDesktopPluginRegistrarRef registrar) {
-  Record(__func__, registrar);
-}
+RECORDED_REGISTRATION(ConnectivityPlusWindowsPlugin)
+RECORDED_REGISTRATION(FlutterPlatformAlertPlugin)
+RECORDED_REGISTRATION(RivePlugin)
+RECORDED_REGISTRATION(ScreenRetrieverWindowsPluginCApi)
+RECORDED_REGISTRATION(TrayManagerPlugin)
+RECORDED_REGISTRATION(UrlLauncherWindows)
+RECORDED_REGISTRATION(WindowManagerPlugin)
+RECORDED_REGISTRATION(WindowsSingleInstancePlugin)
 
 }  // extern "C"

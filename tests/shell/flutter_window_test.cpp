@@ -18,7 +18,6 @@
 #include "shell/flutter_window.h"
 #include "tests/fakes/recording_engine.h"
 #include "tests/fakes/recording_messenger.h"
-#include "tests/fakes/recording_plugins.h"
 #include "tests/shell/message_pump.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/recording_channel_doubles.h"

@@ -5,7 +5,6 @@
 #include <string>
 
 #include "shell/win32_window.h"
-#include "tests/fakes/fake_view_window.h"
 #include "tests/fakes/recording_engine.h"
 #include "tests/shell/recording_window.h"
 

@@ -18,9 +18,17 @@ namespace flutter {
 // <2>1, <3>1, <5>"text", <10>[<1>true, <0>null].
 inline void PrintTo(const EncodableValue& value, std::ostream* out) {
   *out << "<" << value.index() << ">";
-  auto print = [out](const auto& held) {
-    using Held = std::decay_t<decltype(held)>;
+  auto elements = [out](char open, const auto& range, char close, auto print_element) {
+    *out << open;
     const char* separator = "";
+    for (const auto& element : range) {
+      *out << std::exchange(separator, ", ");
+      print_element(element);
+    }
+    *out << close;
+  };
+  auto print = [&](const auto& held) {
+    using Held = std::decay_t<decltype(held)>;
     if constexpr (std::is_same_v<Held, std::monostate>) {
       *out << "null";
     } else if constexpr (std::is_same_v<Held, bool>) {
@@ -30,27 +38,17 @@ inline void PrintTo(const EncodableValue& value, std::ostream* out) {
     } else if constexpr (std::is_same_v<Held, CustomEncodableValue>) {
       *out << "custom " << held.type().name();
     } else if constexpr (std::is_same_v<Held, EncodableMap>) {
-      *out << "{";
-      for (const auto& [key, entry] : held) {
-        *out << std::exchange(separator, ", ");
-        PrintTo(key, out);
+      elements('{', held, '}', [out](const auto& entry) {
+        PrintTo(entry.first, out);
         *out << ": ";
-        PrintTo(entry, out);
-      }
-      *out << "}";
+        PrintTo(entry.second, out);
+      });
     } else if constexpr (std::is_same_v<Held, EncodableList>) {
-      *out << "[";
-      for (const EncodableValue& element : held) {
-        *out << std::exchange(separator, ", ");
-        PrintTo(element, out);
-      }
-      *out << "]";
+      elements('[', held, ']', [out](const EncodableValue& element) { PrintTo(element, out); });
     } else if constexpr (std::is_arithmetic_v<Held>) {
       *out << held;
-    } else {
-      *out << "[";
-      for (const auto element : held) *out << std::exchange(separator, ", ") << +element;
-      *out << "]";  // unary + shows bytes as numbers
+    } else {  // typed lists; unary + shows bytes as numbers
+      elements('[', held, ']', [out](auto element) { *out << +element; });
     }
   };
   std::visit(print, static_cast<const internal::EncodableValueVariant&>(value));

@@ -19,17 +19,39 @@ namespace testing_support {
 // What the sinks of one stream received, shared by the test and its sinks.
 class EventRecord {
  public:
-  void Add(int32_t code, bool on_platform_thread);
-  void NoteUnexpectedCall();
-  std::vector<int32_t> Codes() const;
-  void Clear();
+  void Add(int32_t code, bool on_platform_thread) {
+    {
+      std::lock_guard<std::mutex> hold(lock_);
+      codes_.push_back(code);
+      off_platform_thread_ += on_platform_thread ? 0 : 1;
+    }
+    changed_.notify_all();
+  }
+  void NoteUnexpectedCall() {
+    std::lock_guard<std::mutex> hold(lock_);
+    ++unexpected_calls_;
+  }
+  std::vector<int32_t> Codes() const { return Read(codes_); }
+  void Clear() {
+    std::lock_guard<std::mutex> hold(lock_);
+    codes_.clear();
+  }
   // Waits until at least `count` events arrived. False on time-out.
   [[nodiscard]] bool WaitForCount(size_t count,
-                                  std::chrono::milliseconds timeout = std::chrono::seconds(20));
-  int off_platform_thread() const;
-  int unexpected_calls() const;
+                                  std::chrono::milliseconds timeout = std::chrono::seconds(20)) {
+    std::unique_lock<std::mutex> hold(lock_);
+    return changed_.wait_for(hold, timeout, [&] { return codes_.size() >= count; });
+  }
+  int off_platform_thread() const { return Read(off_platform_thread_); }
+  int unexpected_calls() const { return Read(unexpected_calls_); }
 
  private:
+  template <typename T>
+  T Read(const T& field) const {
+    std::lock_guard<std::mutex> hold(lock_);
+    return field;
+  }
+
   mutable std::mutex lock_;
   std::condition_variable changed_;
   std::vector<int32_t> codes_;
