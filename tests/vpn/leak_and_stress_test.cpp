@@ -3,6 +3,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "tests/support/process_stats.h"
 #include "tests/vpn/vpn_test_fixture.h"
@@ -66,11 +67,13 @@ TEST_F(LeakAndStressTest, ManyConnectionCyclesLeaveNoThreadOrHandleBehind) {
   EXPECT_EQ(OpenHandleCount(), handles);
 }
 
-// Toggles of both kinds, queries, and listeners cancelling and listening again on the platform
-// thread, all at once. The run must end with every worker gone; the sanitizers check the rest.
+// Toggles of both kinds, queries, events posted without pause, and listeners cancelling and
+// listening again on the platform thread, all at once. The run must end with every worker gone;
+// the sanitizers watch that no sink is used after it was destroyed, and all the rest.
 TEST_F(LeakAndStressTest, TogglesOfBothKindsWhileListenersComeAndGo) {
   std::atomic<bool> churning{true};
-  std::thread churn([this, &churning] {
+  std::vector<std::thread> threads;
+  threads.emplace_back([this, &churning] {
     for (int i = 0; churning; ++i) {
       static_cast<void>(platform_->PostTask([this, i] {
         if (i % 2 == 0) {
@@ -84,6 +87,11 @@ TEST_F(LeakAndStressTest, TogglesOfBothKindsWhileListenersComeAndGo) {
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
   });
+  for (const vpn::EventStream stream : {vpn::EventStream::kOpenConnect, vpn::EventStream::kXray}) {
+    threads.emplace_back([&churning, stream] {
+      while (churning) vpn::PostEvent(stream, 7);
+    });
+  }
 
   std::mt19937 random(7);
   const std::string open_connect_scripts[] = {
@@ -105,7 +113,7 @@ TEST_F(LeakAndStressTest, TogglesOfBothKindsWhileListenersComeAndGo) {
     std::this_thread::sleep_for(std::chrono::milliseconds(random() % 30));
   }
   churning = false;
-  churn.join();
+  for (std::thread& thread : threads) thread.join();
   Settle();
 }
 

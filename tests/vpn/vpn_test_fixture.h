@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -22,6 +23,11 @@
 namespace vpn_testing {
 
 inline constexpr bool kWindows = std::is_same_v<vpn::NativeString, std::wstring>;
+
+// The event codes of each stream as the UI receives them.
+enum OpenConnectCode { kConnecting = 4, kConnected = 5, kDisconnected = 6 };
+enum XrayCode { kStarting = 3, kProxyOn = 8, kProxyOff = 9, kStopped = 41, kStarted = 61 };
+using Codes = std::vector<int32_t>;
 
 // Builds the script that a stand-in child runs (the server of openconnect, the configuration text
 // of xray); see stand_ins/scripted_child/scripted_child.h for the steps.
