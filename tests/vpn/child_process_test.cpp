@@ -73,7 +73,7 @@ TEST_F(ChildProcessTest, TheOutputEndsWhenTheChildExitsAndTheChildIsThenGone) {
 
 TEST_F(ChildProcessTest, OutputComesInChunksOfAtMost4096BytesAndNoneIsLost) {
   constexpr size_t kBurst = 3 * 4096 + 100;
-  Launched launched(ChildScript().Burst(kBurst, "").Text());
+  Launched launched(ChildScript().Burst(kBurst).Text());
   ASSERT_NE(launched.child, nullptr);
   EXPECT_EQ(launched.ReadAll(), std::string(kBurst, '#'));
   EXPECT_THAT(launched.chunk_sizes, Each(Le(4096u)));
