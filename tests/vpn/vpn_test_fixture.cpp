@@ -1,62 +1,42 @@
 #include "tests/vpn/vpn_test_fixture.h"
 
 #include <atomic>
-#include <cstdio>
+#include <cctype>
 #include <fstream>
 #include <iterator>
 #include <thread>
 
 #include "channels/method_call.h"
 #include "vpn/control_channel.h"
-#include "vpn/event_streams.h"
-#include "vpn/executable_directory.h"
 #include "vpn/vpn_state.h"
 #include "vpn/worker_thread.h"
 
 namespace vpn_testing {
-namespace {
 
-std::string PercentEncode(std::string_view text) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string encoded;
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    const bool plain = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
-                       (byte >= '0' && byte <= '9') || c == '-' || c == '.' || c == '_' ||
-                       c == '/' || c == ':';
-    if (plain) {
-      encoded.push_back(c);
-    } else {
-      encoded.push_back('%');
-      encoded.push_back(kHex[byte >> 4]);
-      encoded.push_back(kHex[byte & 0x0F]);
-    }
-  }
-  return encoded;
-}
-
-}  // namespace
+using testing_support::MethodAnswer;
 
 ChildScript& ChildScript::Report(const std::filesystem::path& directory) {
   return Step("report", Utf8(directory));
 }
 
-ChildScript& ChildScript::Burst(size_t filler, std::string_view text) {
-  return Step("burst", std::to_string(filler) + ":" + std::string(text));
-}
-
 ChildScript& ChildScript::Step(std::string_view verb, std::string_view value) {
-  steps_.push_back(value.empty() ? std::string(verb)
-                                 : std::string(verb) + "=" + PercentEncode(value));
+  text_.append(text_.empty() ? "" : ",").append(verb).append(value.empty() ? "" : "=");
+  for (const char c : value) {  // percent-encoded, all but the plainest characters
+    const auto byte = static_cast<unsigned char>(c);
+    if (std::isalnum(byte) || std::string_view("-._/:").find(c) != std::string_view::npos) {
+      text_.push_back(c);
+    } else {
+      text_ += {'%', "0123456789ABCDEF"[byte >> 4], "0123456789ABCDEF"[byte & 0x0F]};
+    }
+  }
   return *this;
 }
 
-std::string ChildScript::Text() const {
-  std::string text;
-  for (const std::string& step : steps_) {
-    text += (text.empty() ? "" : ",") + step;
-  }
-  return text;
+std::string ScriptOf(const std::filesystem::path& report, const Writes& writes) {
+  ChildScript script;
+  script.Report(report);
+  for (size_t i = 0; i < writes.size(); ++i) (i == 0 ? script : script.Sleep(300)).Say(writes[i]);
+  return script.Finish().Text();
 }
 
 std::string ChildReport::Read(const char* name) const {
@@ -78,27 +58,36 @@ std::string Utf8(const std::filesystem::path& path) {
   return std::string(text.begin(), text.end());
 }
 
-std::string ChildProgramDirectory() { return vpn::NativeToUtf8(vpn::ExecutableDirectory()); }
-
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      return false;
-    }
+    if (std::chrono::steady_clock::now() > deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
   return true;
 }
 
-bool WaitForWorkers(std::chrono::milliseconds timeout) {
-  return WaitUntil([] { return vpn::RunningWorkers() == 0; }, timeout);
-}
+// Hands events to the test's platform thread, noting the moment of each post on the posting
+// thread.
+class VpnTest::MomentRecorder : public vpn::PlatformTaskRunner {
+ public:
+  explicit MomentRecorder(VpnTest* test) : test_(test) {}
+  bool PostTask(std::function<void()> task) override {
+    {
+      std::lock_guard<std::mutex> hold(test_->moments_lock_);
+      test_->moments_.push_back(test_->log_.Err() + "|" + Flags());
+    }
+    return test_->platform_->PostTask(std::move(task));
+  }
+
+ private:
+  VpnTest* test_;
+};
 
 void VpnTest::SetUp() {
   vpn::ResetVpnStateForTesting();
   platform_ = std::make_shared<testing_support::QueueTaskRunner>();
-  vpn::SetPlatformTaskRunner(platform_);
+  vpn::SetPlatformTaskRunner(std::make_shared<MomentRecorder>(this));
   open_connect_events_ = std::make_shared<testing_support::EventRecord>();
   xray_events_ = std::make_shared<testing_support::EventRecord>();
   static std::atomic<int> folders{0};
@@ -111,10 +100,9 @@ void VpnTest::SetUp() {
 
 void VpnTest::TearDown() {
   // Children a test left running are stopped, so that their workers end.
-  vpn::VpnState& state = vpn::GetVpnState();
-  static_cast<void>(state.openConnectProcess.TerminateChild());
-  static_cast<void>(state.xrayProcess.TerminateChild());
-  EXPECT_TRUE(WaitForWorkers()) << "a worker did not end";
+  static_cast<void>(vpn::GetVpnState().openConnectProcess.TerminateChild());
+  static_cast<void>(vpn::GetVpnState().xrayProcess.TerminateChild());
+  EXPECT_TRUE(WorkersEnded()) << "a worker did not end";
   vpn::ClearEventSinks();
   vpn::SetPlatformTaskRunner(nullptr);
   platform_->Stop();
@@ -125,62 +113,64 @@ void VpnTest::TearDown() {
   std::filesystem::remove_all(scratch_, ignored);
 }
 
-void VpnTest::ListenOpenConnect() {
-  EXPECT_EQ(vpn::OnListen(vpn::EventStream::kOpenConnect, nullptr,
-                          std::make_unique<testing_support::RecordingEventSink>(
-                              open_connect_events_, platform_.get())),
-            nullptr);
-}
-
-void VpnTest::ListenXray() {
-  EXPECT_EQ(vpn::OnListen(vpn::EventStream::kXray, nullptr,
-                          std::make_unique<testing_support::RecordingEventSink>(xray_events_,
+void VpnTest::Listen(vpn::EventStream stream,
+                     std::shared_ptr<testing_support::EventRecord> record) {
+  EXPECT_EQ(vpn::OnListen(stream, nullptr,
+                          std::make_unique<testing_support::RecordingEventSink>(std::move(record),
                                                                                 platform_.get())),
             nullptr);
 }
 
-std::shared_ptr<testing_support::MethodAnswer> VpnTest::Call(const std::string& method,
-                                                             flutter::EncodableValue arguments) {
-  auto answer = std::make_shared<testing_support::MethodAnswer>();
-  const flutter::MethodCall<> call(method,
-                                   std::make_unique<flutter::EncodableValue>(std::move(arguments)));
-  vpn::HandleControlMethodCall(call,
-                               std::make_unique<testing_support::RecordingMethodResult>(answer));
+std::shared_ptr<MethodAnswer> VpnTest::Call(const std::string& method,
+                                            flutter::EncodableValue arguments) {
+  auto answer = std::make_shared<MethodAnswer>();
+  vpn::HandleControlMethodCall(
+      flutter::MethodCall<>(method,
+                            std::make_unique<flutter::EncodableValue>(std::move(arguments))),
+      std::make_unique<testing_support::RecordingMethodResult>(answer));
   return answer;
 }
 
-void VpnTest::ToggleOpenConnect(const std::string& server, const std::string& user_name,
-                                const std::string& password) {
-  const auto answer =
-      Call("toggleOpenConnect", flutter::EncodableList{server, user_name, password});
-  ASSERT_EQ(answer->kind, testing_support::MethodAnswer::Kind::kSuccess);
-  EXPECT_EQ(answer->value, flutter::EncodableValue(int32_t{0}));
+void VpnTest::Toggle(const std::string& method, flutter::EncodableList arguments) {
+  const auto answer = Call(method, std::move(arguments));
+  EXPECT_EQ(answer->kind, MethodAnswer::Kind::kSuccess) << method;
+  EXPECT_EQ(answer->value, flutter::EncodableValue(int32_t{0})) << method;
 }
 
-void VpnTest::ToggleXray(const std::string& configuration) {
-  const auto answer = Call("toggleV2ray", flutter::EncodableList{"", configuration});
-  ASSERT_EQ(answer->kind, testing_support::MethodAnswer::Kind::kSuccess);
-  EXPECT_EQ(answer->value, flutter::EncodableValue(int32_t{0}));
+std::string VpnTest::Flags() {
+  const bool connected = Connected();
+  const bool connecting = vpn::GetVpnState().connecting;
+  return std::string(connected ? "connected" : "") + (connected && connecting ? "+" : "") +
+         (connecting ? "connecting" : "");
 }
 
-std::string VpnTest::WorkerOut() const {
-  std::string out = log_.Out();
-  const std::string line = "toggleVPN END\n";
-  for (size_t at; (at = out.find(line)) != std::string::npos;) {
-    out.erase(at, line.size());
-  }
-  return out;
+bool VpnTest::WorkersEnded() {
+  return WaitUntil([] { return vpn::RunningWorkers() == 0; }, std::chrono::seconds(30));
 }
 
 void VpnTest::Settle() {
-  ASSERT_TRUE(WaitForWorkers()) << "a worker did not end";
+  ASSERT_TRUE(WorkersEnded()) << "a worker did not end";
   ASSERT_TRUE(platform_->Flush());
+}
+
+void VpnTest::StartOver() {
+  vpn::ResetVpnStateForTesting();
+  open_connect_events_->Clear();
+  xray_events_->Clear();
+  log_.Clear();
+  std::lock_guard<std::mutex> hold(moments_lock_);
+  moments_.clear();
 }
 
 std::filesystem::path VpnTest::NewReportDirectory() {
   std::filesystem::path directory = scratch_ / ("child" + std::to_string(reports_++));
   std::filesystem::create_directories(directory);
   return directory;
+}
+
+std::vector<std::string> VpnTest::Moments() const {
+  std::lock_guard<std::mutex> hold(moments_lock_);
+  return moments_;
 }
 
 }  // namespace vpn_testing

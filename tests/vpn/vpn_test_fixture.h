@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -17,11 +19,19 @@
 #include "tests/support/log_capture.h"
 #include "tests/support/queue_task_runner.h"
 #include "tests/support/recording_channel_doubles.h"
+#include "vpn/event_streams.h"
 #include "vpn/native_string.h"
+#include "vpn/vpn_state.h"
 
 namespace vpn_testing {
 
 inline constexpr bool kWindows = std::is_same_v<vpn::NativeString, std::wstring>;
+
+// The event codes of each stream as the UI receives them.
+enum OpenConnectCode { kConnecting = 4, kConnected = 5, kDisconnected = 6 };
+enum XrayCode { kStarting = 3, kProxyOn = 8, kProxyOff = 9, kStopped = 41, kStarted = 61 };
+using Codes = std::vector<int32_t>;
+using Writes = std::vector<std::string>;
 
 // Builds the script that a stand-in child runs (the server of openconnect, the configuration text
 // of xray); see stand_ins/scripted_child/scripted_child.h for the steps.
@@ -30,22 +40,17 @@ class ChildScript {
   ChildScript& Report(const std::filesystem::path& directory);
   ChildScript& Say(std::string_view text) { return Step("say", text); }
   ChildScript& Err(std::string_view text) { return Step("err", text); }
-  ChildScript& Burst(size_t filler, std::string_view text);
-  ChildScript& Stamp(std::string_view text) { return Step("stamp", text); }
+  ChildScript& Burst(size_t filler) { return Step("burst", std::to_string(filler) + ":"); }
   ChildScript& Ask() { return Step("ask", {}); }
-  ChildScript& Drain() { return Step("drain", {}); }
-  ChildScript& Echo() { return Step("echo", {}); }
-  ChildScript& CloseOutput() { return Step("closeout", {}); }
   // The child's output ends and everything written to its input is recorded: the common ending.
-  ChildScript& Finish() { return CloseOutput().Drain(); }
+  ChildScript& Finish() { return Step("closeout", {}).Step("drain", {}); }
   ChildScript& Sleep(int milliseconds) { return Step("sleep", std::to_string(milliseconds)); }
   ChildScript& RunUntilTerminated() { return Sleep(60000); }
-  ChildScript& Exit(int code) { return Step("exit", std::to_string(code)); }
-  std::string Text() const;
+  std::string Text() const { return text_; }
 
  private:
   ChildScript& Step(std::string_view verb, std::string_view value);
-  std::vector<std::string> steps_;
+  std::string text_;
 };
 
 // What a stand-in child wrote into its report folder.
@@ -58,7 +63,6 @@ class ChildReport {
   std::string RawCommandLine() const { return Read("cmdline"); }
   std::string WorkingDirectory() const { return Read("cwd"); }
   std::vector<std::string> Environment() const { return Split(Read("env")); }
-  std::string Stamps() const { return Read("stamps"); }
 
  private:
   std::string Read(const char* name) const;
@@ -66,16 +70,15 @@ class ChildReport {
   std::filesystem::path directory_;
 };
 
+// A child that reports into `report`, writes each of `writes` in one write, 300 ms apart, and
+// then ends its output and records its input to the end.
+std::string ScriptOf(const std::filesystem::path& report, const Writes& writes);
+
 std::string Utf8(const std::filesystem::path& path);
-// The UTF-8 text of ExecutableDirectory().
-std::string ChildProgramDirectory();
 
 // Waits until `condition` holds. False on time-out.
 [[nodiscard]] bool WaitUntil(const std::function<bool()>& condition,
                              std::chrono::milliseconds timeout = std::chrono::seconds(20));
-
-// Waits until every started worker has finished. False on time-out.
-[[nodiscard]] bool WaitForWorkers(std::chrono::milliseconds timeout = std::chrono::seconds(30));
 
 // A platform thread, a listener record per stream, log capture, a scratch folder, and a clean
 // VpnState; what is left running is stopped afterwards.
@@ -84,23 +87,31 @@ class VpnTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
-  void ListenOpenConnect();
-  void ListenXray();
+  void ListenOpenConnect() { Listen(vpn::EventStream::kOpenConnect, open_connect_events_); }
+  void ListenXray() { Listen(vpn::EventStream::kXray, xray_events_); }
 
   std::shared_ptr<testing_support::MethodAnswer> Call(const std::string& method,
                                                       flutter::EncodableValue arguments);
-  // A toggle that must be answered with Success(0).
+  // Toggles that must be answered with Success(0).
   void ToggleOpenConnect(const std::string& server, const std::string& user_name = "user",
-                         const std::string& password = "secret");
-  void ToggleXray(const std::string& configuration);
+                         const std::string& password = "secret") {
+    Toggle("toggleOpenConnect", {server, user_name, password});
+  }
+  void ToggleXray(const std::string& configuration) { Toggle("toggleV2ray", {"", configuration}); }
 
-  // Standard output without the control handler's "toggleVPN END" lines, which the test thread
-  // writes while workers write theirs.
-  std::string WorkerOut() const;
+  // "connected", "connecting", both joined by "+", or "".
+  static std::string Flags();
+  static bool Connected() { return vpn::GetVpnState().connected; }
 
   // Waits for every worker and for the events they posted to be delivered.
   void Settle();
+  // Between the cases of one test, once every worker has ended: clean flags, records and log.
+  void StartOver();
   std::filesystem::path NewReportDirectory();
+
+  // For each event posted, in posting order, "<standard error>|<Flags()>" at the moment of
+  // posting: where an event falls between log lines and flag changes.
+  std::vector<std::string> Moments() const;
 
   testing_support::LogCapture log_;
   std::shared_ptr<testing_support::QueueTaskRunner> platform_;
@@ -109,6 +120,13 @@ class VpnTest : public ::testing::Test {
   std::filesystem::path scratch_;
 
  private:
+  class MomentRecorder;
+  void Listen(vpn::EventStream stream, std::shared_ptr<testing_support::EventRecord> record);
+  void Toggle(const std::string& method, flutter::EncodableList arguments);
+  static bool WorkersEnded();
+
+  mutable std::mutex moments_lock_;
+  std::vector<std::string> moments_;
   int reports_ = 0;
 };
 

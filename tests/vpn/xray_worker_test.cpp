@@ -1,8 +1,7 @@
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
+#include <vector>
 
 #include "tests/support/environment.h"
 #include "tests/vpn/vpn_test_fixture.h"
@@ -14,141 +13,132 @@ namespace {
 
 using ::testing::Contains;
 using ::testing::ElementsAre;
-using ::testing::HasSubstr;
-using ::testing::Not;
-
-constexpr int32_t kStarting = 3;
-constexpr int32_t kProxyOn = 8;
-constexpr int32_t kProxyOff = 9;
-constexpr int32_t kStopped = 41;
-constexpr int32_t kStarted = 61;
+using ::testing::EndsWith;
 
 using XrayWorkerTest = VpnTest;
 
-std::filesystem::path ConfigurationFile() {
-  return std::filesystem::path(vpn::FilePath(vpn::ExecutableDirectory(), "c.json"));
+struct PhraseCase {
+  const char* row;
+  Writes writes;
+  Codes events;  // after the start's Starting and ProxyOn
+  bool configuration_written;
+  std::string removal_line;  // before the path of "c.json"; the file exists for "File Deleted: "
+};
+
+TEST_F(XrayWorkerTest, EachChunkIsLoggedAndActsByTheFirstRowOfThePhraseTableItHolds) {
+  const PhraseCase cases[] = {
+      {"1", Writes{"Reading config: stdin:"}, Codes{}, true, ""},
+      {"2", Writes{"[Warning] core: Xray 1.8.4 started"}, Codes{kStarted}, false, ""},
+      {"3", Writes{"main: failed to load config files: x"}, Codes{kStopped}, false,
+       "File Deleted: "},
+      {"3 without the file", Writes{"main: failed to load config files: x"}, Codes{kStopped}, false,
+       "Failed to delete file: "},
+      {"1 before 3", Writes{"stdin: failed to load config files"}, Codes{}, true, ""},
+      {"none: 2 cut", Writes{"[Warning] core: Xray is starting", "started"}, Codes{}, false, ""},
+  };
+  const std::filesystem::path file(vpn::FilePath(vpn::ExecutableDirectory(), "c.json"));
+  ListenXray();
+  for (const PhraseCase& test : cases) {
+    SCOPED_TRACE(std::string("row ") + test.row);
+    StartOver();
+    std::filesystem::remove(file);
+    if (test.removal_line == "File Deleted: ") std::ofstream(file) << "{}";
+    const auto report = NewReportDirectory();
+    const std::string configuration = ScriptOf(report, test.writes);
+    ToggleXray(configuration);
+    Settle();
+
+    Codes events = {kStarting, kProxyOn};
+    events.insert(events.end(), test.events.begin(), test.events.end());
+    EXPECT_EQ(xray_events_->Codes(), events);
+    std::string log;
+    for (const std::string& write : test.writes) log += write + "\n";
+    if (test.configuration_written) log += "Writing config to stdin\n" + configuration + "\n";
+    if (!test.removal_line.empty()) log += test.removal_line + Utf8(file) + "\n";
+    EXPECT_EQ(log_.Err(), log);
+    EXPECT_EQ(ChildReport(report).StandardInput(),
+              test.configuration_written ? configuration + "\n" : "");
+    EXPECT_EQ(Flags(), "connecting") << "no row changes the flags";
+    EXPECT_FALSE(std::filesystem::exists(file));
+  }
 }
 
-TEST_F(XrayWorkerTest, FeedsTheConfigurationStartsAndStopsOnTheNextToggle) {
+TEST_F(XrayWorkerTest, StartsInItsFolderWithTheConfigurationAndStopsOnTheNextToggle) {
+  // As the program publishes it at start-up.
+  const std::string folder = Utf8(std::filesystem::path(vpn::ExecutableDirectory()));
+  testing_support::SetEnvironmentEntry("xray.location.asset", folder);
   ListenXray();
   const auto report = NewReportDirectory();
-  const std::string configuration = ChildScript()
-                                        .Report(report)
-                                        .Say("Reading config: stdin:")
-                                        .Ask()
-                                        .Say("[Warning] core: Xray 1.8.4 started")
-                                        .RunUntilTerminated()
-                                        .Text();
+  ChildScript child_script;
+  child_script.Report(report).Say("Reading config: stdin:").Ask();
+  const std::string script =
+      child_script.Say("[Warning] core: Xray 1.8.4 started").RunUntilTerminated().Text();
+  const std::string configuration = script + ", {\"log\": 1}";
+  const std::filesystem::path previous = std::filesystem::current_path();
+  std::filesystem::current_path(scratch_);  // so that the child's own folder shows
   ToggleXray(configuration);
-  ASSERT_TRUE(xray_events_->WaitForCount(3));
-  EXPECT_THAT(xray_events_->Codes(), ElementsAre(kStarting, kProxyOn, kStarted));
-  EXPECT_TRUE(vpn::GetVpnState().connecting);
-  EXPECT_FALSE(vpn::GetVpnState().connected) << "only OpenConnect sets connected";
+  const bool started = xray_events_->WaitForCount(3);
+  std::filesystem::current_path(previous);
+  ASSERT_TRUE(started);
+  EXPECT_EQ(Flags(), "connecting") << "only OpenConnect sets connected";
   EXPECT_EQ(Call("vpnConnected", {})->value, flutter::EncodableValue("0"));
 
   ToggleXray("stop");
   Settle();
   EXPECT_THAT(xray_events_->Codes(),
               ElementsAre(kStarting, kProxyOn, kStarted, kProxyOff, kStopped));
-  EXPECT_FALSE(vpn::GetVpnState().connecting);
+  // The proxy is asked off before the termination; the flags are cleared after Stopped.
+  const std::vector<std::string> moments = Moments();
+  ASSERT_EQ(moments.size(), 5u);
+  EXPECT_THAT(moments[3], EndsWith("\nvpnConnected FALSE\nDisabling Proxy\n|connecting"));
+  EXPECT_THAT(moments[4],
+              EndsWith("\nDisabling Proxy\nTerminate vpn was sucessfully\n|connecting"));
+  EXPECT_EQ(Flags(), "");
   const ChildReport child(report);
   EXPECT_EQ(child.StandardInput(), configuration + "\n");
-  EXPECT_EQ(child.WorkingDirectory(), ChildProgramDirectory());
-  EXPECT_THAT(log_.Err(), HasSubstr("Reading config: stdin:\nWriting config to stdin\n" +
-                                    configuration + "\n"));
-  EXPECT_THAT(log_.Err(),
-              HasSubstr("vpnConnected FALSE\nDisabling Proxy\nTerminate vpn was sucessfully\n"));
+  EXPECT_EQ(child.WorkingDirectory(), folder);
+  EXPECT_THAT(child.Environment(), Contains("xray.location.asset=" + folder));
+  EXPECT_THAT(child.Arguments(), ElementsAre(script + ",", "{log:", "1}"))
+      << "the configuration is the whole command line";
 }
 
-TEST_F(XrayWorkerTest, TheChildInheritsTheEnvironmentAndGetsTheConfigurationAsCommandLine) {
-  // As the program publishes it at start-up.
-  const std::string assets = Utf8(std::filesystem::path(vpn::ExecutableDirectory()));
-  testing_support::SetEnvironmentEntry("xray.location.asset", assets);
-  const auto report = NewReportDirectory();
-  const std::string configuration = ChildScript().Report(report).Text() + ", {\"log\": 1}";
-  ToggleXray(configuration);
-  Settle();
-  const ChildReport child(report);
-  EXPECT_THAT(child.Environment(), Contains("xray.location.asset=" + assets));
-  EXPECT_THAT(child.Arguments(),
-              ElementsAre(ChildScript().Report(report).Text() + ",", "{log:", "1}"));
-}
-
-TEST_F(XrayWorkerTest, ARowOnlyActsOnItsOwnChunk) {
+// Each kind takes its own stop path while the other kind's start left connecting set: OpenConnect
+// finds no child of its own and changes nothing, Xray still asks the proxy off and clears both.
+TEST_F(XrayWorkerTest, AStopWithoutAChildOfItsKindFailsAsEachKindPrescribes) {
+  ListenOpenConnect();
   ListenXray();
-  const auto report = NewReportDirectory();
-  const std::string configuration = ChildScript()
-                                        .Report(report)
-                                        .Say("stdin: failed to load config files")
-                                        .Sleep(300)
-                                        .Say("[Warning] core: Xray is starting")
-                                        .Sleep(300)
-                                        .Say("started")
-                                        .Finish()
-                                        .Text();
-  ToggleXray(configuration);
+  vpn::GetVpnState().connecting = true;
+  ToggleOpenConnect("vpn.example.com");
   Settle();
-  EXPECT_THAT(xray_events_->Codes(), ElementsAre(kStarting, kProxyOn));
-  EXPECT_EQ(ChildReport(report).StandardInput(), configuration + "\n");
-}
+  EXPECT_EQ(log_.Err(), "Terminate vpn was failed\n");
+  EXPECT_EQ(Flags(), "connecting");
 
-TEST_F(XrayWorkerTest, AConfigurationFailureStopsAndRemovesTheConfigurationFile) {
-  ListenXray();
-  const std::string path = Utf8(ConfigurationFile());
-  std::ofstream(ConfigurationFile()) << "{}";
-  ToggleXray(ChildScript().Say("main: failed to load config files: x").Text());
-  Settle();
-  EXPECT_FALSE(std::filesystem::exists(ConfigurationFile()));
-  ToggleXray("stop");  // the announced start left connecting set
-  Settle();
-  ToggleXray(ChildScript().Say("main: failed to load config files: x").Text());
-  Settle();
-  EXPECT_THAT(xray_events_->Codes(), ElementsAre(kStarting, kProxyOn, kStopped, kProxyOff, kStopped,
-                                                 kStarting, kProxyOn, kStopped));
-  EXPECT_THAT(log_.Err(), HasSubstr("\nFile Deleted: " + path + "\n"));
-  EXPECT_THAT(log_.Err(), HasSubstr("\nFailed to delete file: " + path + "\n"));
-}
-
-TEST_F(XrayWorkerTest, AStopWithoutAnXrayChildStillRequestsProxyOffAndClearsTheFlags) {
-  ListenXray();
-  vpn::GetVpnState().connecting = true;  // as an OpenConnect start announced to a listener
   vpn::GetVpnState().connected = true;
-  ToggleXray(ChildScript().Report(NewReportDirectory()).Text());
+  ToggleXray("stop");
   Settle();
+  EXPECT_EQ(open_connect_events_->Codes(), Codes{});
   EXPECT_THAT(xray_events_->Codes(), ElementsAre(kProxyOff, kStopped));
-  EXPECT_EQ(log_.Err(), "Disabling Proxy\nTerminate vpn was failed\n");
-  EXPECT_FALSE(vpn::GetVpnState().connecting);
-  EXPECT_FALSE(vpn::GetVpnState().connected);
+  EXPECT_THAT(Moments(),
+              ElementsAre("Terminate vpn was failed\nDisabling Proxy\n|connected+connecting",
+                          "Terminate vpn was failed\nDisabling Proxy\n"
+                          "Terminate vpn was failed\n|connected+connecting"));
+  EXPECT_EQ(Flags(), "");
 }
 
-TEST_F(XrayWorkerTest, WithoutAListenerNothingIsPostedAndNothingIsAnnounced) {
-  ToggleXray(ChildScript().Say("[Warning] core: Xray started").Text());
-  Settle();
-  EXPECT_FALSE(vpn::GetVpnState().connecting);
-  ListenXray();
-  ASSERT_TRUE(platform_->Flush());
-  EXPECT_THAT(xray_events_->Codes(), ElementsAre());
-}
-
-TEST_F(XrayWorkerTest, OutputIsReadInChunksOfAtMost4096BytesAndNoneIsLost) {
-  constexpr size_t kBurst = 3 * 4096 + 100;
-  ToggleXray(ChildScript().Burst(kBurst, "").Text());
-  Settle();
-  // Each chunk is logged as one line on standard error.
-  std::istringstream lines(log_.Err());
-  size_t total = 0;
-  size_t full_chunks = 0;
-  for (std::string line; std::getline(lines, line);) {
-    if (line.find('#') == std::string::npos) {
-      continue;
-    }
-    EXPECT_LE(line.size(), 4096u);
-    EXPECT_EQ(std::count(line.begin(), line.end(), '#'), static_cast<long>(line.size()));
-    total += line.size();
-    full_chunks += line.size() == 4096 ? 1 : 0;
+TEST_F(XrayWorkerTest, WithoutListenersNothingIsAnnouncedAndEveryToggleLaunchesAChild) {
+  std::vector<std::filesystem::path> reports;
+  for (int round = 0; round < 2; ++round) {
+    reports.push_back(NewReportDirectory());
+    ToggleOpenConnect(ChildScript().Report(reports.back()).Text());
+    reports.push_back(NewReportDirectory());
+    ToggleXray(ChildScript().Report(reports.back()).Say("[Warning] core: Xray started").Text());
+    Settle();
+    EXPECT_EQ(Flags(), "");
   }
-  EXPECT_EQ(total, kBurst);
-  EXPECT_GE(full_chunks, 1u);
+  for (const auto& report : reports) {
+    EXPECT_TRUE(ChildReport(report).Exists());
+  }
+  EXPECT_EQ(Moments(), std::vector<std::string>{}) << "nothing was posted";
 }
 
 }  // namespace
