@@ -1,8 +1,6 @@
 #ifndef QUORVANTA_TESTS_SUPPORT_ENVIRONMENT_H_
 #define QUORVANTA_TESTS_SUPPORT_ENVIRONMENT_H_
 
-#include <stdlib.h>
-
 #include <string>
 
 namespace testing_support {
@@ -11,13 +9,7 @@ namespace testing_support {
 // Windows this is the runtime's own call, as the program makes at start-up, which updates the
 // environment that CreateProcessW hands down as well. Call it while no other thread reads the
 // environment.
-inline void SetEnvironmentEntry(const std::string& name, const std::string& value) {
-#if defined(_WIN32)
-  _putenv_s(name.c_str(), value.c_str());
-#else
-  setenv(name.c_str(), value.c_str(), 1);
-#endif
-}
+void SetEnvironmentEntry(const std::string& name, const std::string& value);
 
 }  // namespace testing_support
 
