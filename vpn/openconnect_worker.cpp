@@ -1,9 +1,11 @@
 #include "vpn/openconnect_worker.h"
 
 #include <optional>
+#include <utility>
 
 #include "base/log.h"
 #include "vpn/child_dialogue.h"
+#include "vpn/connection_worker.h"
 #include "vpn/event_streams.h"
 #include "vpn/executable_directory.h"
 #include "vpn/vpn_state.h"
@@ -82,75 +84,105 @@ const PhraseRow* MatchPhrase(std::string_view chunk) {
   return nullptr;
 }
 
-class Dialogue {
- public:
-  Dialogue(ChildPipes& pipes, const std::string& user_name, const std::string& password)
-      : pipes_(pipes), user_name_(user_name), password_(password) {}
+void ApplyFlags(FlagChange change) {
+  VpnState& state = GetVpnState();
+  switch (change) {
+    case FlagChange::kUnchanged:
+      break;
+    case FlagChange::kConnected:
+      state.connected = true;
+      state.connecting = false;
+      break;
+    case FlagChange::kBothCleared:
+      ClearFlags();
+      break;
+  }
+}
 
-  void Classify(std::string_view chunk) {
+class OpenConnectKind : public ConnectionKind {
+ public:
+  OpenConnectKind(std::string user_name, std::string password, std::string server)
+      : user_name_(std::move(user_name)),
+        password_(std::move(password)),
+        server_(std::move(server)) {}
+
+  std::shared_ptr<Connection>& Record(VpnState& state) const override {
+    return state.openConnectProcess;
+  }
+  EventStream Stream() const override { return EventStream::kOpenConnect; }
+
+  void StopLocked(Connection* latest) override {
+    if (latest == nullptr || !latest->Stop()) {
+      logging::Err("Terminate vpn was failed");
+      return;
+    }
+    logging::Err("Terminate vpn was sucessfully");
+    ClearFlags();
+    latest->Post(static_cast<int32_t>(OpenConnectEvent::Disconnected));
+  }
+
+  void AnnounceLocked(Connection& connection) override {
+    if (HasListener(EventStream::kOpenConnect)) {
+      GetVpnState().connecting = true;
+      connection.Post(static_cast<int32_t>(OpenConnectEvent::Connecting));
+    }
+  }
+
+  void ReportLaunchFailureLocked(Connection& connection) override {
+    connection.Post(static_cast<int32_t>(OpenConnectEvent::Disconnected));
+  }
+
+  void ReportEndLocked(Connection& connection) override {
+    ClearFlags();
+    const auto disconnected = static_cast<int32_t>(OpenConnectEvent::Disconnected);
+    if (connection.LastEvent() != disconnected) {
+      connection.Post(disconnected);
+    }
+  }
+
+  Launch PrepareLaunch() override {
+    Launch launch{ProgramPath(ExecutableDirectory(), "openconnect"),
+                  OpenConnectCommandLine(server_), std::nullopt};
+    logging::Out(NativeToUtf8(launch.application));
+    return launch;
+  }
+
+  void Classify(std::string_view chunk, ChildPipes& pipes, Connection& connection) override {
     const PhraseRow* row = MatchPhrase(chunk);
     if (row == nullptr) {
       return;
     }
-    if (!row->log_line.empty()) {
-      logging::Err(row->log_line);
-    }
     if (row->event) {
-      PostEvent(*row->event);
+      ActUnlessEnded(connection, [row, &connection] {
+        logging::Err(row->log_line);
+        ApplyFlags(row->flags);
+        connection.Post(static_cast<int32_t>(*row->event));
+      });
     }
-    ApplyFlags(row->flags);
-    Answer(row->reply);
+    Answer(pipes, row->reply);
   }
 
  private:
-  static void ApplyFlags(FlagChange change) {
-    VpnState& state = GetVpnState();
-    switch (change) {
-      case FlagChange::kUnchanged:
-        break;
-      case FlagChange::kConnected:
-        state.connected = true;
-        state.connecting = false;
-        break;
-      case FlagChange::kBothCleared:
-        state.connected = false;
-        state.connecting = false;
-        break;
-    }
-  }
-
-  void Answer(Reply reply) {
+  void Answer(ChildPipes& pipes, Reply reply) const {
     switch (reply) {
       case Reply::kNone:
         break;
       case Reply::kYes:
-        AnswerChild(pipes_, "yes", "Error writing yes to process.");
+        AnswerChild(pipes, "yes", "Error writing yes to process.");
         break;
       case Reply::kUserName:
-        AnswerChild(pipes_, user_name_, "Error writing username to process.");
+        AnswerChild(pipes, user_name_, "Error writing username to process.");
         break;
       case Reply::kPassword:
-        AnswerChild(pipes_, password_, "Error writing password to process.");
+        AnswerChild(pipes, password_, "Error writing password to process.");
         break;
     }
   }
 
-  ChildPipes& pipes_;
-  const std::string& user_name_;
-  const std::string& password_;
+  const std::string user_name_;
+  const std::string password_;
+  const std::string server_;
 };
-
-void StopOpenConnect() {
-  VpnState& state = GetVpnState();
-  if (!state.openConnectProcess.TerminateChild()) {
-    logging::Err("Terminate vpn was failed");
-    return;
-  }
-  logging::Err("Terminate vpn was sucessfully");
-  PostEvent(OpenConnectEvent::Disconnected);
-  state.connected = false;
-  state.connecting = false;
-}
 
 }  // namespace
 
@@ -159,33 +191,8 @@ NativeString OpenConnectCommandLine(std::string_view server) {
 }
 
 void RunOpenConnect(std::string user_name, std::string password, std::string server) {
-  const NativeString directory = ExecutableDirectory();
-  VpnState& state = GetVpnState();
-  if (StopTestHolds(state.openConnectProcess)) {
-    StopOpenConnect();
-    return;
-  }
-
-  if (HasListener(EventStream::kOpenConnect)) {
-    PostEvent(OpenConnectEvent::Connecting);
-    state.connecting = true;
-  }
-  ChildPipes pipes;
-  CreateChildPipes(pipes);
-  const NativeString command_line = OpenConnectCommandLine(server);
-  const NativeString application = ProgramPath(directory, "openconnect");
-  logging::Out(NativeToUtf8(application));
-  const std::shared_ptr<ChildProcess> child =
-      LaunchChild(application, command_line, nullptr, pipes);
-  if (child != nullptr) {
-    state.openConnectProcess.Set(child);
-  } else {
-    PostEvent(OpenConnectEvent::Disconnected);
-  }
-
-  Dialogue dialogue(pipes, user_name, password);
-  ReadChildOutput(pipes, [&dialogue](std::string_view chunk) { dialogue.Classify(chunk); });
-  CloseChild(pipes, child.get());
+  OpenConnectKind kind(std::move(user_name), std::move(password), std::move(server));
+  RunConnectionWorker(kind);
 }
 
 }  // namespace vpn

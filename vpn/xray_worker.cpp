@@ -2,9 +2,11 @@
 
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include "base/log.h"
 #include "vpn/child_dialogue.h"
+#include "vpn/connection_worker.h"
 #include "vpn/event_streams.h"
 #include "vpn/executable_directory.h"
 #include "vpn/system_proxy.h"
@@ -12,6 +14,9 @@
 
 namespace vpn {
 namespace {
+
+constexpr auto kProxyOff = static_cast<int32_t>(XrayEvent::ProxyOff);
+constexpr auto kStopped = static_cast<int32_t>(XrayEvent::Stopped);
 
 bool Holds(std::string_view chunk, std::string_view phrase) {
   return chunk.find(phrase) != std::string_view::npos;
@@ -26,66 +31,90 @@ void RemoveConfigurationFile(const NativeString& path) {
   }
 }
 
-void Classify(std::string_view chunk, ChildPipes& pipes, const std::string& configuration,
-              const NativeString& configuration_path) {
-  if (Holds(chunk, "stdin:")) {
-    logging::Err("Writing config to stdin");
-    logging::Err(configuration);
-    AnswerChild(pipes, configuration, "Error writing yes to process.");
-  } else if (Holds(chunk, "[Warning] core: Xray") && Holds(chunk, "started")) {
-    PostEvent(XrayEvent::Started);
-  } else if (Holds(chunk, "failed to load config files")) {
-    PostEvent(XrayEvent::Stopped);
-    RemoveConfigurationFile(configuration_path);
+void RequestProxyOff(Connection* connection) {
+  RequestSystemProxy(false);
+  if (connection != nullptr) {
+    connection->NoteSent(kProxyOff);
   }
 }
 
-void StopXray() {
-  VpnState& state = GetVpnState();
-  RequestSystemProxy(false);
-  if (state.xrayProcess.TerminateChild()) {
-    logging::Err("Terminate vpn was sucessfully");
-  } else {
-    logging::Err("Terminate vpn was failed");
+class XrayKind : public ConnectionKind {
+ public:
+  explicit XrayKind(std::string configuration)
+      : configuration_(std::move(configuration)),
+        directory_(ExecutableDirectory()),
+        configuration_path_(FilePath(directory_, "c.json")) {}
+
+  std::shared_ptr<Connection>& Record(VpnState& state) const override { return state.xrayProcess; }
+  EventStream Stream() const override { return EventStream::kXray; }
+
+  void StopLocked(Connection* latest) override {
+    RequestProxyOff(latest);
+    if (latest != nullptr && latest->Stop()) {
+      logging::Err("Terminate vpn was sucessfully");
+    } else {
+      logging::Err("Terminate vpn was failed");
+    }
+    ClearFlags();
+    if (latest != nullptr) {
+      latest->Post(kStopped);
+    } else {
+      PostEvent(XrayEvent::Stopped);
+    }
   }
-  PostEvent(XrayEvent::Stopped);
-  state.connected = false;
-  state.connecting = false;
-}
+
+  void AnnounceLocked(Connection& connection) override {
+    if (HasListener(EventStream::kXray)) {
+      GetVpnState().connecting = true;
+      connection.Post(static_cast<int32_t>(XrayEvent::Starting));
+    }
+    RequestSystemProxy(true);
+    connection.NoteSent(static_cast<int32_t>(XrayEvent::ProxyOn));
+  }
+
+  void ReportLaunchFailureLocked(Connection& connection) override { connection.Post(kStopped); }
+
+  void ReportEndLocked(Connection& connection) override {
+    ClearFlags();
+    if (!connection.HasSent(kProxyOff)) {
+      RequestProxyOff(&connection);
+    }
+    if (!connection.HasSent(kStopped)) {
+      connection.Post(kStopped);
+    }
+  }
+
+  Launch PrepareLaunch() override {
+    return Launch{ProgramPath(directory_, "xray"), NativeFromUtf8(configuration_), directory_};
+  }
+
+  void Classify(std::string_view chunk, ChildPipes& pipes, Connection& connection) override {
+    logging::Err(chunk);
+    if (Holds(chunk, "stdin:")) {
+      logging::Err("Writing config to stdin");
+      logging::Err(configuration_);
+      AnswerChild(pipes, configuration_, "Error writing yes to process.");
+    } else if (Holds(chunk, "[Warning] core: Xray") && Holds(chunk, "started")) {
+      ActUnlessEnded(connection,
+                     [&connection] { connection.Post(static_cast<int32_t>(XrayEvent::Started)); });
+    } else if (Holds(chunk, "failed to load config files")) {
+      if (ActUnlessEnded(connection, [&connection] { connection.Post(kStopped); })) {
+        RemoveConfigurationFile(configuration_path_);
+      }
+    }
+  }
+
+ private:
+  const std::string configuration_;
+  const NativeString directory_;
+  const NativeString configuration_path_;
+};
 
 }  // namespace
 
 void RunXray(std::string configuration) {
-  const NativeString directory = ExecutableDirectory();
-  const NativeString application = ProgramPath(directory, "xray");
-  const NativeString configuration_path = FilePath(directory, "c.json");
-  VpnState& state = GetVpnState();
-  if (StopTestHolds(state.xrayProcess)) {
-    StopXray();
-    return;
-  }
-
-  if (HasListener(EventStream::kXray)) {
-    PostEvent(XrayEvent::Starting);
-    state.connecting = true;
-  }
-  RequestSystemProxy(true);
-  ChildPipes pipes;
-  CreateChildPipes(pipes);
-  const NativeString command_line = NativeFromUtf8(configuration);
-  const std::shared_ptr<ChildProcess> child =
-      LaunchChild(application, command_line, &directory, pipes);
-  if (child != nullptr) {
-    state.xrayProcess.Set(child);
-  } else {
-    PostEvent(XrayEvent::Stopped);
-  }
-
-  ReadChildOutput(pipes, [&](std::string_view chunk) {
-    logging::Err(chunk);
-    Classify(chunk, pipes, configuration, configuration_path);
-  });
-  CloseChild(pipes, child.get());
+  XrayKind kind(std::move(configuration));
+  RunConnectionWorker(kind);
 }
 
 }  // namespace vpn

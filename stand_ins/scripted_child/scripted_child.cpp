@@ -76,6 +76,8 @@ class Script {
       CloseOutputs();
     } else if (verb == "sleep") {
       std::this_thread::sleep_for(std::chrono::milliseconds(std::atol(value.c_str())));
+    } else if (verb == "await") {
+      AwaitFile(Utf8Path(value));
     } else if (verb == "exit") {
       exit_code_ = std::atoi(value.c_str());
       return false;
@@ -113,6 +115,14 @@ class Script {
       if (until_line_end && byte == '\n') {
         return;
       }
+    }
+  }
+
+  static void AwaitFile(const std::filesystem::path& path) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+    std::error_code error;
+    while (!std::filesystem::exists(path, error) && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
   }
 

@@ -22,6 +22,7 @@
 //   echo           copies standard input to standard output until the input ends
 //   closeout       closes standard output and standard error
 //   sleep=MS       waits; a long sleep stands for "runs until terminated"
+//   await=PATH     waits until the file PATH exists (at most two minutes): the test says when
 //   exit=CODE      ends at once with CODE
 // The script ends with exit code 0; an unknown step ends it with exit code 2.
 namespace stand_in {

@@ -14,19 +14,20 @@ TEST_F(LaunchFailureTest, OpenConnectReportsDisconnectedAndItsWorkerEnds) {
   ListenOpenConnect();
   ToggleOpenConnect("vpn.example.com");
   Settle();
-  EXPECT_THAT(open_connect_events_->Codes(), ElementsAre(kConnecting, kDisconnected));
+  EXPECT_THAT(open_connect_events_->Codes(), ElementsAre(kConnecting, kDisconnected))
+      << "the failure's Disconnected is also the end's";
   EXPECT_EQ(log_.Err(), "Error creating process.\n");
   EXPECT_THAT(log_.Out(), HasSubstr("Error to read from running console\n"));
-  EXPECT_EQ(Flags(), "connecting") << "a failed launch leaves the flags alone";
+  EXPECT_EQ(Flags(), "") << "the failed launch is the connection's end";
 }
 
-TEST_F(LaunchFailureTest, XrayReportsStoppedAndLeavesTheProxyRequestedOn) {
+TEST_F(LaunchFailureTest, XrayReportsStoppedAndAsksTheProxyOffAgain) {
   ListenXray();
   ToggleXray("{}");
   Settle();
-  EXPECT_THAT(xray_events_->Codes(), ElementsAre(kStarting, kProxyOn, kStopped));
-  EXPECT_EQ(log_.Err(), "Error creating process.\n");
-  EXPECT_EQ(Flags(), "connecting");
+  EXPECT_THAT(xray_events_->Codes(), ElementsAre(kStarting, kProxyOn, kStopped, kProxyOff));
+  EXPECT_EQ(log_.Err(), "Error creating process.\nDisabling Proxy\n");
+  EXPECT_EQ(Flags(), "");
 }
 
 }  // namespace

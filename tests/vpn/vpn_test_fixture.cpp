@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "channels/method_call.h"
+#include "vpn/connection_worker.h"
 #include "vpn/control_channel.h"
 #include "vpn/vpn_state.h"
 #include "vpn/worker_thread.h"
@@ -17,6 +18,10 @@ using testing_support::MethodAnswer;
 
 ChildScript& ChildScript::Report(const std::filesystem::path& directory) {
   return Step("report", Utf8(directory));
+}
+
+ChildScript& ChildScript::Await(const std::filesystem::path& signal) {
+  return Step("await", Utf8(signal));
 }
 
 ChildScript& ChildScript::Step(std::string_view verb, std::string_view value) {
@@ -57,6 +62,8 @@ std::string Utf8(const std::filesystem::path& path) {
   const std::u8string text = path.u8string();
   return std::string(text.begin(), text.end());
 }
+
+void Release(const std::filesystem::path& signal) { std::ofstream(signal).put('\n'); }
 
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
@@ -100,13 +107,12 @@ void VpnTest::SetUp() {
 
 void VpnTest::TearDown() {
   // Children a test left running are stopped, so that their workers end.
-  static_cast<void>(vpn::GetVpnState().openConnectProcess.TerminateChild());
-  static_cast<void>(vpn::GetVpnState().xrayProcess.TerminateChild());
+  vpn::SetBeforeLaunchHookForTesting(nullptr);
+  vpn::ResetVpnStateForTesting();
   EXPECT_TRUE(WorkersEnded()) << "a worker did not end";
   vpn::ClearEventSinks();
   vpn::SetPlatformTaskRunner(nullptr);
   platform_->Stop();
-  vpn::ResetVpnStateForTesting();
   EXPECT_EQ(open_connect_events_->unexpected_calls() + xray_events_->unexpected_calls(), 0);
   EXPECT_EQ(open_connect_events_->off_platform_thread() + xray_events_->off_platform_thread(), 0);
   std::error_code ignored;
@@ -151,6 +157,12 @@ bool VpnTest::WorkersEnded() {
 void VpnTest::Settle() {
   ASSERT_TRUE(WorkersEnded()) << "a worker did not end";
   ASSERT_TRUE(platform_->Flush());
+}
+
+bool VpnTest::WaitForChunk(const std::string& text) {
+  return WaitUntil([this, echoed = text + "while acting\n"] {
+    return log_.Out().find(echoed) != std::string::npos;
+  });
 }
 
 void VpnTest::StartOver() {

@@ -46,6 +46,8 @@ class ChildScript {
   ChildScript& Finish() { return Step("closeout", {}).Step("drain", {}); }
   ChildScript& Sleep(int milliseconds) { return Step("sleep", std::to_string(milliseconds)); }
   ChildScript& RunUntilTerminated() { return Sleep(60000); }
+  // Waits until the test calls Release on `signal`.
+  ChildScript& Await(const std::filesystem::path& signal);
   std::string Text() const { return text_; }
 
  private:
@@ -76,6 +78,9 @@ std::string ScriptOf(const std::filesystem::path& report, const Writes& writes);
 
 std::string Utf8(const std::filesystem::path& path);
 
+// Lets a child that awaits `signal` go on.
+void Release(const std::filesystem::path& signal);
+
 // Waits until `condition` holds. False on time-out.
 [[nodiscard]] bool WaitUntil(const std::function<bool()>& condition,
                              std::chrono::milliseconds timeout = std::chrono::seconds(20));
@@ -105,6 +110,8 @@ class VpnTest : public ::testing::Test {
 
   // Waits for every worker and for the events they posted to be delivered.
   void Settle();
+  // Waits until a worker has read and classified a chunk that ends with `text`.
+  [[nodiscard]] bool WaitForChunk(const std::string& text);
   // Between the cases of one test, once every worker has ended: clean flags, records and log.
   void StartOver();
   std::filesystem::path NewReportDirectory();
