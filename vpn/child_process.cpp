@@ -11,7 +11,6 @@ void ChildPipes::ReleaseChildEnds() {
   // Ours must go, or the read never sees the end of the child's output.
   inputRead.Reset();
   outputWrite.Reset();
-  inheritance_guard = {};
 }
 
 }  // namespace vpn

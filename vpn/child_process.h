@@ -39,17 +39,13 @@ struct ChildPipes {
   // Whether all four ends exist.
   bool IsComplete() const;
   // Closes the parent's copies of the child's ends once the child has its own (or failed to
-  // start), and ends the inheritance guard.
+  // start).
   void ReleaseChildEnds();
 
   PipeEnd inputRead;    // the child's standard input
   PipeEnd inputWrite;   // where the worker writes its answers
   PipeEnd outputRead;   // where the worker reads the child's output
   PipeEnd outputWrite;  // the child's standard output and standard error
-  // Held, where the platform needs it, from the creation of inheritable ends until they are
-  // closed after the launch: a child launched meanwhile would inherit them and keep this child's
-  // output open after it ended.
-  std::unique_lock<std::mutex> inheritance_guard;
 };
 
 // A launched child. The worker that launched it waits for it and closes it; any thread may
@@ -82,9 +78,11 @@ class ChildProcess {
 void CreateChildPipes(ChildPipes& pipes);
 
 // Launches `application` hidden, with `command_line` (on POSIX split by the Windows argument
-// rules into its argument vector), in `working_directory` when not null, on `pipes`. Whatever the
-// outcome, the parent's copies of the child's ends are closed, so that the output reaches its end
-// when the child ends. On failure logs "Error creating process." and returns null.
+// rules into its argument vector), in `working_directory` when not null, on `pipes`. The child
+// gets its two pipe ends as its standard streams and no other handle or descriptor of the
+// program. Whatever the outcome, the parent's copies of the child's ends are closed, so that the
+// output reaches its end when the child ends. On failure logs "Error creating process." and
+// returns null.
 std::shared_ptr<ChildProcess> LaunchChild(const NativeString& application,
                                           const NativeString& command_line,
                                           const NativeString* working_directory, ChildPipes& pipes);

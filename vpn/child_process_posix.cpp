@@ -46,6 +46,8 @@ class SpawnActions {
                0 &&
            posix_spawn_file_actions_adddup2(&actions_, pipes.outputWrite.Get(), STDERR_FILENO) ==
                0 &&
+           // Whatever else the program has open, close-on-exec or not, stays with the program.
+           posix_spawn_file_actions_addclosefrom_np(&actions_, STDERR_FILENO + 1) == 0 &&
            (working_directory == nullptr ||
             posix_spawn_file_actions_addchdir_np(&actions_, working_directory->c_str()) == 0);
   }

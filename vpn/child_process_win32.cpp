@@ -1,18 +1,49 @@
 
 #include <windows.h>
 
+#include <vector>
+
 #include "base/log.h"
 #include "vpn/child_process.h"
 
 namespace vpn {
 namespace {
 
-// CreateProcessW with inheritance on hands every inheritable handle of the process to the child,
-// so inheritable pipe ends of two launches must never exist at the same time.
-std::mutex& InheritanceLock() {
-  static std::mutex lock;
-  return lock;
-}
+// The handles a child may inherit, as a process attribute: with it, CreateProcessW hands the
+// child these and no other inheritable handle of the program (another child's pipe ends, the
+// embedder's or a plugin's handles), so launches on several threads never mix their pipes.
+class InheritedHandleList {
+ public:
+  InheritedHandleList(HANDLE first, HANDLE second) : handles_{first, second} {
+    SIZE_T size = 0;
+    InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+    storage_.resize(size);
+    if (!InitializeProcThreadAttributeList(List(), 1, 0, &size)) {
+      return;
+    }
+    initialized_ = true;
+    ready_ = UpdateProcThreadAttribute(List(), 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles_,
+                                       sizeof(handles_), nullptr, nullptr) != 0;
+  }
+  ~InheritedHandleList() {
+    if (initialized_) {
+      DeleteProcThreadAttributeList(List());
+    }
+  }
+  InheritedHandleList(const InheritedHandleList&) = delete;
+  InheritedHandleList& operator=(const InheritedHandleList&) = delete;
+
+  bool IsReady() const { return ready_; }
+  LPPROC_THREAD_ATTRIBUTE_LIST List() {
+    return reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage_.data());
+  }
+
+ private:
+  HANDLE handles_[2];  // must stay in place while the list is used
+  std::vector<unsigned char> storage_;
+  bool initialized_ = false;
+  bool ready_ = false;
+};
 
 bool CreateInheritablePipe(PipeEnd& read_end, PipeEnd& write_end) {
   SECURITY_ATTRIBUTES attributes{};
@@ -60,7 +91,6 @@ void ChildProcess::Close() {
 }
 
 void CreateChildPipes(ChildPipes& pipes) {
-  pipes.inheritance_guard = std::unique_lock<std::mutex>(InheritanceLock());
   if (CreateInheritablePipe(pipes.inputRead, pipes.inputWrite)) {
     // The worker's own end must not reach the child, or the child's input never ends.
     SetHandleInformation(pipes.inputWrite.Get(), HANDLE_FLAG_INHERIT, 0);
@@ -81,18 +111,22 @@ std::shared_ptr<ChildProcess> LaunchChild(const NativeString& application,
   PROCESS_INFORMATION information{};
   BOOL launched = FALSE;
   if (pipes.IsComplete()) {
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_HIDE;
-    startup.hStdInput = pipes.inputRead.Get();
-    startup.hStdOutput = pipes.outputWrite.Get();
-    startup.hStdError = pipes.outputWrite.Get();
+    InheritedHandleList inherited(pipes.inputRead.Get(), pipes.outputWrite.Get());
+    STARTUPINFOEXW startup{};
+    startup.StartupInfo.cb = sizeof(startup);
+    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+    startup.StartupInfo.wShowWindow = SW_HIDE;
+    startup.StartupInfo.hStdInput = pipes.inputRead.Get();
+    startup.StartupInfo.hStdOutput = pipes.outputWrite.Get();
+    startup.StartupInfo.hStdError = pipes.outputWrite.Get();
+    startup.lpAttributeList = inherited.List();
     // CreateProcessW may write into the command line.
     std::wstring writable_command_line = command_line;
-    launched = CreateProcessW(
-        application.c_str(), writable_command_line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-        working_directory ? working_directory->c_str() : nullptr, &startup, &information);
+    launched = inherited.IsReady() &&
+               CreateProcessW(application.c_str(), writable_command_line.data(), nullptr, nullptr,
+                              TRUE, EXTENDED_STARTUPINFO_PRESENT, nullptr,
+                              working_directory ? working_directory->c_str() : nullptr,
+                              &startup.StartupInfo, &information);
   }
   pipes.ReleaseChildEnds();
   if (!launched) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/vpn/inheritable_pipe.h"
 #include "tests/vpn/vpn_test_fixture.h"
 #include "vpn/child_dialogue.h"
 #include "vpn/child_process.h"
@@ -120,6 +121,14 @@ TEST_F(ChildProcessTest, ConcurrentLaunchesKeepTheirPipesApart) {
   ASSERT_NE(long_lived->child, nullptr);
   EXPECT_TRUE(long_lived->child->Terminate());
   EXPECT_EQ(long_lived->ReadAll(), "");
+}
+
+TEST_F(ChildProcessTest, AChildGetsNoHandleOfTheProgramButItsOwnPipeEnds) {
+  InheritablePipe other;
+  Launched launched(ChildScript().RunUntilTerminated().Text());
+  ASSERT_NE(launched.child, nullptr);
+  other.CloseWriteEnd();
+  EXPECT_TRUE(other.WriterGone(std::chrono::seconds(10)));
 }
 
 TEST_F(ChildProcessTest, TheExecutableDirectoryIsFoundWholeUnderALongPath) {
