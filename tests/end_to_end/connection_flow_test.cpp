@@ -201,14 +201,13 @@ TEST(XrayConfiguration, AFailureIsReportedAndTheConfigurationFileRemoved) {
       .ExpectEvent(kXrayEvents, 3)
       .ExpectEvent(kXrayEvents, 8)
       .ExpectEvent(kXrayEvents, 41)
-      // The failure leaves the start announced, so the next toggle is a stop request.
-      .ToggleXray("")
+      // The child ends after its failure: its end asks the proxy off, and the next toggle starts.
       .ExpectEvent(kXrayEvents, 9)
-      .ExpectEvent(kXrayEvents, 41)
       .ToggleXray(failing)
       .ExpectEvent(kXrayEvents, 3)
       .ExpectEvent(kXrayEvents, 8)
       .ExpectEvent(kXrayEvents, 41)
+      .ExpectEvent(kXrayEvents, 9)
       .Act("destroy");
   StagedRun run(stage, folder, script);
   ASSERT_TRUE(run.Finish()) << run.Describe();
@@ -216,7 +215,7 @@ TEST(XrayConfiguration, AFailureIsReportedAndTheConfigurationFileRemoved) {
   EXPECT_EQ(run.program().exit_code(), 0u) << run.Describe();
   EXPECT_TRUE(run.Transcript().Passed()) << run.Describe();
   EXPECT_THAT(run.Transcript().Events(kXrayEvents),
-              ElementsAre("3", "8", "41", "9", "41", "3", "8", "41"));
+              ElementsAre("3", "8", "41", "9", "3", "8", "41", "9"));
   const std::string configuration_file = Utf8(stage / "c.json");
   std::vector<std::string> removals;
   for (const std::string& line : run.ErrorLines()) {
@@ -227,6 +226,35 @@ TEST(XrayConfiguration, AFailureIsReportedAndTheConfigurationFileRemoved) {
   EXPECT_THAT(removals, ElementsAre("File Deleted: " + configuration_file,
                                     "Failed to delete file: " + configuration_file));
   EXPECT_FALSE(std::filesystem::exists(stage / "c.json"));
+}
+
+// A double click on the connect button: the second toggle stops the start of the first, whatever
+// moment it lands in, and no client is left running.
+TEST(DoubleToggle, EndsWithConnectingThenDisconnectedAndNoChildLeft) {
+  const std::filesystem::path folder = CaseFolder("double_toggle");
+  const std::string server = ChildScript().RunUntilTerminated().Text();
+  UiScript script;
+  script.Listen(kOpenConnectEvents)
+      .Add({{"do", "call"},
+            {"method", "toggleOpenConnect"},
+            {"args", {server, "user", "secret"}},
+            {"wait", false}})
+      .ToggleOpenConnect(server, "user", "secret")
+      .ExpectEvent(kOpenConnectEvents, 4)
+      .ExpectEvent(kOpenConnectEvents, 6)
+      .Add({{"do", "expect_no_event"}, {"channel", kOpenConnectEvents}})
+      .Call("vpnConnected", nullptr, "0")
+      .Act("destroy");
+  StagedRun run(StageDirectory(), folder, script);
+  const bool finished = run.Finish();
+  std::vector<DWORD> left;
+  if (run.started()) left = RunningChildren(run.program().process_id(), L"openconnect.exe");
+  for (const DWORD id : left) EndProcess(id);
+
+  ASSERT_TRUE(finished) << run.Describe();
+  EXPECT_TRUE(run.Transcript().Passed()) << run.Describe();
+  EXPECT_THAT(run.Transcript().Events(kOpenConnectEvents), ElementsAre("4", "6"));
+  EXPECT_EQ(left.size(), 0u);
 }
 
 // The program ends while both workers still wait on their children: it must exit cleanly and
