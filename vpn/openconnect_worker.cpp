@@ -27,6 +27,7 @@ struct PhraseRow {
 };
 
 // Tried in this order; the first row whose phrases the chunk holds acts alone.
+// The log lines stay word for word, misspellings included: log readers match them as they are.
 constexpr PhraseRow kPhraseTable[] = {
     {"Using TAP-Windows device",
      {},
@@ -111,6 +112,7 @@ class OpenConnectKind : public ConnectionKind {
   }
   EventStream Stream() const override { return EventStream::kOpenConnect; }
 
+  // "sucessfully" as it always was: log readers match the line as it is.
   void StopLocked(Connection* latest) override {
     if (latest == nullptr || !latest->Stop()) {
       logging::Err("Terminate vpn was failed");
