@@ -74,9 +74,7 @@ class BufferOutput {
       uint8_t* out = cursor_;
       out[0] = type;
       out[1] = static_cast<uint8_t>(size);
-      if (length > 0) {  // an empty vector's data may be null
-        std::memcpy(out + 2, data, length);
-      }
+      CopyShort(out + 2, static_cast<const uint8_t*>(data), length);
       cursor_ = out + 2 + length;
       return;
     }
@@ -107,6 +105,32 @@ class BufferOutput {
   static constexpr size_t kShortPayload = 32;
   // Payloads longer than this are copied once, straight into the vector.
   static constexpr size_t kLongPayload = 1024;
+
+  // Copies up to kShortPayload bytes without a library call: two fixed-size copies that overlap
+  // cover every length from their size to twice it, and read and write nothing outside.
+  static void CopyShort(uint8_t* to, const uint8_t* from, size_t length) {
+    if (length >= 16) {
+      CopyEnds<16>(to, from, length);
+    } else if (length >= 8) {
+      CopyEnds<8>(to, from, length);
+    } else if (length >= 4) {
+      CopyEnds<4>(to, from, length);
+    } else if (length > 0) {
+      to[0] = from[0];
+      to[length / 2] = from[length / 2];
+      to[length - 1] = from[length - 1];
+    }
+  }
+
+  template <size_t kSize>
+  static void CopyEnds(uint8_t* to, const uint8_t* from, size_t length) {
+    uint8_t head[kSize];
+    uint8_t tail[kSize];
+    std::memcpy(head, from, kSize);
+    std::memcpy(tail, from + length - kSize, kSize);
+    std::memcpy(to, head, kSize);
+    std::memcpy(to + length - kSize, tail, kSize);
+  }
 
   // At least `length` writable bytes at the cursor.
   uint8_t* Room(size_t length) {

@@ -146,7 +146,11 @@ void EncodeValue(const EncodableValue& value, Output& out) {
     case 11: {
       const auto& map = std::get<EncodableMap>(value);
       out.TypeAndSize(kMap, map.size());
-      for (const auto& [key, entry] : map) {
+      for (auto next = map.begin(); next != map.end();) {
+        const auto& [key, entry] = *next;
+        // The following node is looked up before this entry is written, so that the memory
+        // reads of both overlap.
+        ++next;
         out.Nested(key);
         out.Nested(entry);
       }
