@@ -1,20 +1,21 @@
-// What the channel machinery costs beside the codec work it cannot avoid.
-//
-// Each benchmark alternates short timed batches of three versions of one exchange, so that all
-// three see the same machine load:
-//   floor  only the encoding and decoding of the exchange's messages;
-//   fake   only the recording fake embedder doing the calls the exchange makes of it;
-//   path   the whole exchange through the fake embedder, the messenger and the channel.
-// Counters: the nanoseconds of each per exchange, `ratio` = path / floor, and
-// `without_fake` = (path - fake) / floor, the path's cost without the fake's own bookkeeping.
+// What the channel machinery costs beside the codec work it cannot avoid. Each benchmark
+// interleaves (interleaved.h) four versions of one exchange:
+//   floor          only the encoding and decoding of the exchange's messages;
+//   path           the whole exchange through the messenger and the channel, with the cheapest
+//                  embedder stand-in (null_embedder.h) below them;
+//   recorded_path  the same through the recording fake embedder the tests use;
+//   fake           only the recording fake doing the calls the exchange makes of it.
+// Counters: the nanoseconds of each per exchange, `ratio` = path / floor, `recorded_ratio` =
+// recorded_path / floor, and `without_fake` = (recorded_path - fake) / floor.
 
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "benchmarks/interleaved.h"
+#include "benchmarks/null_embedder.h"
 #include "channels/binary_messenger_impl.h"
 #include "channels/event_channel.h"
 #include "channels/method_channel.h"
@@ -23,9 +24,10 @@
 
 namespace {
 
+using benchmark_support::NullEmbedder;
+using benchmark_support::SetRatio;
 using flutter::EncodableValue;
 
-constexpr int kBatch = 64;
 const std::string kControlChannel = "quorvanta/channeling";
 const std::string kEventChannel = "openconnect_events";
 const std::string kFakeOnlyChannel = "fake/only";
@@ -44,32 +46,14 @@ class DecodedEnvelope : public flutter::MethodResult<> {
   EncodableValue value;
 };
 
-template <typename Work>
-double BatchNanoseconds(Work& work) {
-  const auto start = std::chrono::steady_clock::now();
-  for (int i = 0; i < kBatch; ++i) {
-    work();
-  }
-  return std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count();
-}
-
-template <typename Floor, typename Fake, typename Path>
-void CompareInterleaved(benchmark::State& state, Floor& floor, Fake& fake, Path& path) {
-  double floor_ns = 0;
-  double fake_ns = 0;
-  double path_ns = 0;
-  int64_t exchanges = 0;
-  for (auto _ : state) {
-    floor_ns += BatchNanoseconds(floor);
-    fake_ns += BatchNanoseconds(fake);
-    path_ns += BatchNanoseconds(path);
-    exchanges += kBatch;
-  }
-  state.counters["floor_ns"] = floor_ns / static_cast<double>(exchanges);
-  state.counters["fake_ns"] = fake_ns / static_cast<double>(exchanges);
-  state.counters["path_ns"] = path_ns / static_cast<double>(exchanges);
-  state.counters["ratio"] = path_ns / floor_ns;
-  state.counters["without_fake"] = (path_ns - fake_ns) / floor_ns;
+void Compare(benchmark::State& state, int batch, auto& floor, auto& path, auto& recorded_path,
+             auto& fake) {
+  benchmark_support::RunInterleaved(state, batch, {"floor", "path", "recorded_path", "fake"}, floor,
+                                    path, recorded_path, fake);
+  SetRatio(state, "ratio", "path", "floor");
+  SetRatio(state, "recorded_ratio", "recorded_path", "floor");
+  state.counters["without_fake"] =
+      (state.counters["recorded_path_ns"] - state.counters["fake_ns"]) / state.counters["floor_ns"];
 }
 
 // The embedder calls the messenger makes to answer one message, made directly.
@@ -86,26 +70,34 @@ void AnswerLikeTheMessenger(FlutterDesktopMessengerRef messenger,
   FlutterDesktopMessengerRelease(reference);
 }
 
+void AnswerVpnConnected(const flutter::MethodCall<>&,
+                        std::unique_ptr<flutter::MethodResult<>> result) {
+  const EncodableValue answer("1");
+  result->Success(&answer);
+}
+
 // One "vpnConnected"-shaped call from the UI, answered with a one-character string.
 void BM_IncomingCall(benchmark::State& state) {
   // Looked up once, as the channels do.
   const flutter::StandardMethodCodec& codec = flutter::StandardMethodCodec::GetInstance();
+  NullEmbedder stand_in;
   testing_fakes::RecordingMessenger embedder;
-  flutter::BinaryMessengerImpl messenger(embedder.handle());
+  flutter::BinaryMessengerImpl messenger(stand_in.handle());
+  flutter::BinaryMessengerImpl recorded_messenger(embedder.handle());
   flutter::MethodChannel<>(&messenger, kControlChannel, &codec)
-      .SetMethodCallHandler(
-          [](const flutter::MethodCall<>&, std::unique_ptr<flutter::MethodResult<>> result) {
-            const EncodableValue answer("1");
-            result->Success(&answer);
-          });
-  const flutter::MethodCall<> call("vpnConnected", nullptr);
-  const std::vector<uint8_t> encoded_call = *codec.EncodeMethodCall(call);
+      .SetMethodCallHandler(&AnswerVpnConnected);
+  flutter::MethodChannel<>(&recorded_messenger, kControlChannel, &codec)
+      .SetMethodCallHandler(&AnswerVpnConnected);
+  const std::vector<uint8_t> encoded_call =
+      *codec.EncodeMethodCall(flutter::MethodCall<>("vpnConnected", nullptr));
   const EncodableValue one("1");
   std::vector<uint8_t> encoded_answer = *codec.EncodeSuccessEnvelope(&one);
   FlutterDesktopMessengerSetCallback(embedder.handle(), kFakeOnlyChannel.c_str(),
                                      &AnswerLikeTheMessenger, &encoded_answer);
 
+  DecodedEnvelope floor_decoded;
   DecodedEnvelope decoded;
+  DecodedEnvelope recorded_decoded;
   testing_fakes::Response response;
   std::vector<testing_fakes::MessengerCall> calls;
   bool answered = true;
@@ -118,8 +110,24 @@ void BM_IncomingCall(benchmark::State& state) {
     benchmark::DoNotOptimize(incoming.get());
     const EncodableValue answer("1");
     std::unique_ptr<std::vector<uint8_t>> envelope = codec.EncodeSuccessEnvelope(&answer);
-    codec.DecodeResponseEnvelope(envelope->data(), envelope->size(), &decoded);
+    codec.DecodeResponseEnvelope(envelope->data(), envelope->size(), &floor_decoded);
+    benchmark::DoNotOptimize(floor_decoded.value);
+  };
+  auto path = [&] {
+    const flutter::MethodCall<> outgoing("vpnConnected", nullptr);
+    std::unique_ptr<std::vector<uint8_t>> message = codec.EncodeMethodCall(outgoing);
+    stand_in.Deliver(*message);
+    codec.DecodeResponseEnvelope(stand_in.Received().data(), stand_in.Received().size(), &decoded);
     benchmark::DoNotOptimize(decoded.value);
+  };
+  auto recorded_path = [&] {
+    const flutter::MethodCall<> outgoing("vpnConnected", nullptr);
+    std::unique_ptr<std::vector<uint8_t>> message = codec.EncodeMethodCall(outgoing);
+    const FlutterDesktopMessageResponseHandle* handle = embedder.Deliver(kControlChannel, *message);
+    answered &= embedder.TakeResponse(handle, &response);
+    codec.DecodeResponseEnvelope(response.bytes.data(), response.bytes.size(), &recorded_decoded);
+    benchmark::DoNotOptimize(recorded_decoded.value);
+    embedder.MoveCallsInto(&calls);
   };
   auto fake = [&] {
     const FlutterDesktopMessageResponseHandle* handle =
@@ -127,17 +135,9 @@ void BM_IncomingCall(benchmark::State& state) {
     answered &= embedder.TakeResponse(handle, &response);
     embedder.MoveCallsInto(&calls);
   };
-  auto path = [&] {
-    const flutter::MethodCall<> outgoing("vpnConnected", nullptr);
-    std::unique_ptr<std::vector<uint8_t>> message = codec.EncodeMethodCall(outgoing);
-    const FlutterDesktopMessageResponseHandle* handle = embedder.Deliver(kControlChannel, *message);
-    answered &= embedder.TakeResponse(handle, &response);
-    codec.DecodeResponseEnvelope(response.bytes.data(), response.bytes.size(), &decoded);
-    benchmark::DoNotOptimize(decoded.value);
-    embedder.MoveCallsInto(&calls);
-  };
-  CompareInterleaved(state, floor, fake, path);
-  if (!answered || decoded.value != one) {
+  Compare(state, 64, floor, path, recorded_path, fake);
+  if (!answered || floor_decoded.value != one || decoded.value != one ||
+      recorded_decoded.value != one) {
     state.SkipWithError("an answer did not reach the embedder");
   }
 }
@@ -146,21 +146,43 @@ BENCHMARK(BM_IncomingCall);
 // One int32 event sent through a sink.
 void BM_Event(benchmark::State& state) {
   const flutter::StandardMethodCodec& codec = flutter::StandardMethodCodec::GetInstance();
+  NullEmbedder stand_in;
   testing_fakes::RecordingMessenger embedder;
-  flutter::BinaryMessengerImpl messenger(embedder.handle());
+  flutter::BinaryMessengerImpl messenger(stand_in.handle());
+  flutter::BinaryMessengerImpl recorded_messenger(embedder.handle());
   flutter::EventChannel<>::EventSinkImplementation sink(&messenger, kEventChannel, &codec);
+  flutter::EventChannel<>::EventSinkImplementation recorded_sink(&recorded_messenger, kEventChannel,
+                                                                 &codec);
   const EncodableValue five(int32_t{5});
   const std::vector<uint8_t> encoded_event = *codec.EncodeSuccessEnvelope(&five);
 
+  DecodedEnvelope floor_decoded;
   DecodedEnvelope decoded;
+  DecodedEnvelope recorded_decoded;
   std::vector<testing_fakes::MessengerCall> calls;
   bool delivered = true;
 
   auto floor = [&] {
     const EncodableValue event(int32_t{5});
     std::unique_ptr<std::vector<uint8_t>> envelope = codec.EncodeSuccessEnvelope(&event);
-    codec.DecodeResponseEnvelope(envelope->data(), envelope->size(), &decoded);
+    codec.DecodeResponseEnvelope(envelope->data(), envelope->size(), &floor_decoded);
+    benchmark::DoNotOptimize(floor_decoded.value);
+  };
+  auto path = [&] {
+    const EncodableValue event(int32_t{5});
+    sink.Success(&event);
+    codec.DecodeResponseEnvelope(stand_in.Received().data(), stand_in.Received().size(), &decoded);
     benchmark::DoNotOptimize(decoded.value);
+  };
+  auto recorded_path = [&] {
+    const EncodableValue event(int32_t{5});
+    recorded_sink.Success(&event);
+    embedder.MoveCallsInto(&calls);
+    delivered &= calls.size() == 1;
+    if (!calls.empty()) {
+      codec.DecodeResponseEnvelope(calls[0].bytes.data(), calls[0].bytes.size(), &recorded_decoded);
+    }
+    benchmark::DoNotOptimize(recorded_decoded.value);
   };
   auto fake = [&] {
     FlutterDesktopMessengerSend(embedder.handle(), kEventChannel.c_str(), encoded_event.data(),
@@ -168,16 +190,9 @@ void BM_Event(benchmark::State& state) {
     embedder.MoveCallsInto(&calls);
     delivered &= calls.size() == 1;
   };
-  auto path = [&] {
-    const EncodableValue event(int32_t{5});
-    sink.Success(&event);
-    embedder.MoveCallsInto(&calls);
-    delivered &= calls.size() == 1;
-    codec.DecodeResponseEnvelope(calls[0].bytes.data(), calls[0].bytes.size(), &decoded);
-    benchmark::DoNotOptimize(decoded.value);
-  };
-  CompareInterleaved(state, floor, fake, path);
-  if (!delivered || decoded.value != five) {
+  Compare(state, 256, floor, path, recorded_path, fake);
+  if (!delivered || floor_decoded.value != five || decoded.value != five ||
+      recorded_decoded.value != five) {
     state.SkipWithError("an event did not reach the embedder");
   }
 }

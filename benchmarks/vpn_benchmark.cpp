@@ -1,8 +1,10 @@
 // Figures of the VPN side, measured against the stand-in children beside this program:
-//  - the floor: a bare pipe round trip to a child that echoes its input;
 //  - the latency from a child writing "Using TAP-Windows device" to the Connected event reaching
 //    the listener's sink on the platform thread, over 200 connections;
+//  - beside it, the floor: a bare pipe round trip to a child that echoes its input, one before
+//    each connection, so that both see the same machine load;
 //  - peak threads and resident memory while 50 workers run at once.
+// The children's reports go to a folder of its own under the temporary directory (TMPDIR).
 // Usage: vpn_benchmark [connections]
 
 #include <algorithm>
@@ -14,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -128,26 +131,37 @@ Percentiles Summarise(std::vector<double> samples) {
   return {at(0.50), at(0.99)};
 }
 
-std::vector<double> PipeRoundTrips(int count) {
-  std::vector<double> samples;
-  vpn::ChildPipes pipes;
-  vpn::CreateChildPipes(pipes);
-  const auto child = vpn::LaunchChild(vpn::ProgramPath(vpn::ExecutableDirectory(), "xray"),
-                                      vpn::NativeFromUtf8("echo"), nullptr, pipes);
-  if (child == nullptr) {
-    return samples;
+// A child that echoes what it reads, kept running so that a round trip can be timed at any moment.
+class EchoChild {
+ public:
+  EchoChild() {
+    vpn::CreateChildPipes(pipes_);
+    child_ = vpn::LaunchChild(vpn::ProgramPath(vpn::ExecutableDirectory(), "xray"),
+                              vpn::NativeFromUtf8("echo"), nullptr, pipes_);
   }
-  char byte = 0;
-  for (int i = 0; i < count; ++i) {
-    const Clock::time_point start = Clock::now();
-    if (!vpn::WriteToChild(pipes, "x") || vpn::ReadFromChild(pipes, &byte, 1) != 1) {
-      break;
+  ~EchoChild() {
+    if (child_ != nullptr) {
+      vpn::CloseChild(pipes_, child_.get());
     }
-    samples.push_back(Microseconds(Clock::now() - start).count());
   }
-  vpn::CloseChild(pipes, child.get());
-  return samples;
-}
+  EchoChild(const EchoChild&) = delete;
+  EchoChild& operator=(const EchoChild&) = delete;
+
+  // Microseconds from writing one byte to reading it back; negative when the child is gone.
+  double RoundTrip() {
+    char byte = 0;
+    const Clock::time_point start = Clock::now();
+    if (child_ == nullptr || !vpn::WriteToChild(pipes_, "x") ||
+        vpn::ReadFromChild(pipes_, &byte, 1) != 1) {
+      return -1;
+    }
+    return Microseconds(Clock::now() - start).count();
+  }
+
+ private:
+  vpn::ChildPipes pipes_;
+  std::shared_ptr<vpn::ChildProcess> child_;
+};
 
 size_t StampCount(const std::filesystem::path& report) {
   std::ifstream stamps(report / "stamps");
@@ -158,14 +172,23 @@ size_t StampCount(const std::filesystem::path& report) {
   return count;
 }
 
-std::vector<double> ConnectedLatencies(int connections, const std::filesystem::path& report) {
+// The latency of each connection, with one pipe round trip timed before each in `floor`.
+std::vector<double> ConnectedLatencies(int connections, const std::filesystem::path& report,
+                                       std::vector<double>* floor) {
   std::vector<double> samples;
+  EchoChild echo;
   auto arrivals = std::make_shared<TimingSink::Arrivals>();
   static_cast<void>(vpn::OnListen(vpn::EventStream::kOpenConnect, nullptr,
                                   std::make_unique<TimingSink>(arrivals)));
   const std::string script =
       "report=" + PercentEncoded(Utf8(report)) + ",stamp=Using%20TAP-Windows%20device,sleep=60000";
   for (int i = 0; i < connections; ++i) {
+    const double round_trip = echo.RoundTrip();
+    if (round_trip < 0) {
+      std::fprintf(stderr, "the echoing child did not answer\n");
+      break;
+    }
+    floor->push_back(round_trip);
     ToggleOpenConnect(script);
     const size_t done = static_cast<size_t>(i) + 1;
     // The child records its time stamp after writing the phrase: stopping it before the record
@@ -200,6 +223,25 @@ std::vector<double> ConnectedLatencies(int connections, const std::filesystem::p
   return samples;
 }
 
+// A new folder under the temporary directory (TMPDIR, else the system's), so that runs side by
+// side never share one; empty when none could be made.
+std::filesystem::path NewScratchFolder() {
+  std::error_code error;
+  const std::filesystem::path parent = std::filesystem::temp_directory_path(error);
+  if (error) {
+    return {};
+  }
+  std::random_device random;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::filesystem::path folder =
+        parent / ("quorvanta-vpn-benchmark-" + std::to_string(random()));
+    if (std::filesystem::create_directory(folder, error)) {
+      return folder;
+    }
+  }
+  return {};
+}
+
 void ConcurrentWorkers(int workers) {
   const int threads_before = testing_support::ThreadCount();
   const int64_t memory_before = testing_support::ResidentBytes();
@@ -228,14 +270,16 @@ int main(int argc, char** argv) {
   logging::SetDestination(&discard);
   auto platform = std::make_shared<testing_support::QueueTaskRunner>();
   vpn::SetPlatformTaskRunner(platform);
-  std::error_code ignored;
-  const std::filesystem::path report =
-      std::filesystem::temp_directory_path() / "quorvanta-vpn-benchmark";
-  std::filesystem::remove_all(report, ignored);
-  std::filesystem::create_directories(report);
+  const std::filesystem::path report = NewScratchFolder();
+  if (report.empty()) {
+    std::fprintf(stderr, "no scratch folder could be made under the temporary directory\n");
+    return 1;
+  }
 
-  const std::vector<double> floor = PipeRoundTrips(connections);
-  const std::vector<double> latency = ConnectedLatencies(connections, report);
+  std::vector<double> floor;
+  const std::vector<double> latency = ConnectedLatencies(connections, report, &floor);
+  std::error_code ignored;
+  std::filesystem::remove_all(report, ignored);
   if (floor.empty() || latency.empty()) {
     std::fprintf(stderr, "no figures: the child programs did not run\n");
     return 1;
@@ -255,6 +299,5 @@ int main(int argc, char** argv) {
   vpn::SetPlatformTaskRunner(nullptr);
   platform->Stop();
   logging::SetDestination(nullptr);
-  std::filesystem::remove_all(report, ignored);
   return 0;
 }

@@ -1,47 +1,12 @@
 #include "channels/byte_buffer_streams.h"
 
-#include <cstring>
+#include <typeinfo>
 
 #include "base/log.h"
 
 namespace flutter {
 
 void ReportInvalidRead() { logging::Err("Invalid read in StandardCodecByteStreamReader"); }
-
-uint8_t ByteBufferStreamReader::ReadByte() {
-  if (position_ >= size_) {
-    ReportInvalidRead();
-    return 0;
-  }
-  return bytes_[position_++];
-}
-
-void ByteBufferStreamReader::ReadBytes(uint8_t* destination, size_t length) {
-  // Alignment may have carried the position past the end: even an empty read fails there.
-  if (length > size_ || position_ > size_ - length) {
-    ReportInvalidRead();
-    return;
-  }
-  if (length > 0) {
-    std::memcpy(destination, bytes_ + position_, length);
-    position_ += length;
-  }
-}
-
-void ByteBufferStreamReader::ReadAlignment(uint8_t alignment) {
-  // An alignment of 0 asks for nothing, like 1, rather than a division by zero.
-  if (alignment == 0) {
-    return;
-  }
-  uint64_t misalignment = position_ % alignment;
-  if (misalignment != 0) {
-    position_ += alignment - misalignment;
-  }
-}
-
-size_t ByteBufferStreamReader::BytesRemaining() const {
-  return position_ < size_ ? static_cast<size_t>(size_ - position_) : 0;
-}
 
 void ByteBufferStreamWriter::WriteByte(uint8_t byte) { buffer_->push_back(byte); }
 
@@ -57,7 +22,14 @@ void ByteBufferStreamWriter::WriteAlignment(uint8_t alignment) {
   if (misalignment == 0) {
     return;
   }
-  for (size_t i = misalignment; i < alignment; ++i) {
+  size_t padding = alignment - misalignment;
+  // A derived writer sees each padding byte through its WriteByte, as the format describes it;
+  // this class itself appends them in one step.
+  if (typeid(*this) == typeid(ByteBufferStreamWriter)) {
+    buffer_->resize(buffer_->size() + padding);
+    return;
+  }
+  for (size_t i = 0; i < padding; ++i) {
     WriteByte(0);
   }
 }

@@ -12,6 +12,16 @@ namespace {
 constexpr uint8_t kSuccessFlag = 0;
 constexpr uint8_t kErrorFlag = 1;
 
+// Room for the calls and answers of this program, so that their vector is allocated once rather
+// than for the flag byte and again for the value.
+constexpr size_t kUsualMessageSize = 64;
+
+std::unique_ptr<std::vector<uint8_t>> NewMessage() {
+  auto message = std::make_unique<std::vector<uint8_t>>();
+  message->reserve(kUsualMessageSize);
+  return message;
+}
+
 }  // namespace
 
 const StandardMethodCodec& StandardMethodCodec::GetInstance(
@@ -46,7 +56,7 @@ std::unique_ptr<MethodCall<EncodableValue>> StandardMethodCodec::DecodeMethodCal
 
 std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeMethodCallInternal(
     const MethodCall<EncodableValue>& method_call) const {
-  auto encoded = std::make_unique<std::vector<uint8_t>>();
+  std::unique_ptr<std::vector<uint8_t>> encoded = NewMessage();
   ByteBufferStreamWriter stream(encoded.get());
   serializer_->WriteValue(EncodableValue(method_call.MethodName()), &stream);
   if (method_call.Arguments() != nullptr) {
@@ -59,7 +69,7 @@ std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeMethodCallInter
 
 std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeSuccessEnvelopeInternal(
     const EncodableValue* result) const {
-  auto encoded = std::make_unique<std::vector<uint8_t>>();
+  std::unique_ptr<std::vector<uint8_t>> encoded = NewMessage();
   ByteBufferStreamWriter stream(encoded.get());
   stream.WriteByte(kSuccessFlag);
   if (result != nullptr) {
@@ -73,7 +83,7 @@ std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeSuccessEnvelope
 std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeErrorEnvelopeInternal(
     const std::string& error_code, const std::string& error_message,
     const EncodableValue* error_details) const {
-  auto encoded = std::make_unique<std::vector<uint8_t>>();
+  std::unique_ptr<std::vector<uint8_t>> encoded = NewMessage();
   ByteBufferStreamWriter stream(encoded.get());
   stream.WriteByte(kErrorFlag);
   serializer_->WriteValue(EncodableValue(error_code), &stream);

@@ -1,6 +1,8 @@
 // Feeds arbitrary bytes to the value decoder, the method-call decoder and the response decoder,
 // then re-encodes whatever decoded and checks that the encoding is stable: decoding it again
-// reads exactly its bytes without a diagnostic and encodes to the same bytes.
+// reads exactly its bytes without a diagnostic and encodes to the same bytes. Also checks that
+// the serializer's direct work on the buffer streams reads and writes exactly as its general path
+// through the virtual stream operations does.
 
 #include <algorithm>
 #include <cmath>
@@ -27,7 +29,7 @@ using flutter::EncodableValue;
 class LineCounter final : public logging::Destination {
  public:
   void Write(logging::Stream, std::string_view text) override {
-    for (char c : text) lines += c == '\n';
+    lines += static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
   }
   size_t lines = 0;
 };
@@ -95,6 +97,41 @@ void CheckValue(const uint8_t* data, size_t size) {
         "a re-decoded value encodes to other bytes");
 }
 
+// Streams of a derived class take the serializer's general path, through every virtual
+// operation; the exact buffer streams take its direct one.
+class GeneralReader final : public flutter::ByteBufferStreamReader {
+ public:
+  using ByteBufferStreamReader::ByteBufferStreamReader;
+};
+
+class GeneralWriter final : public flutter::ByteBufferStreamWriter {
+ public:
+  using ByteBufferStreamWriter::ByteBufferStreamWriter;
+};
+
+void CheckPathsAgree(const uint8_t* data, size_t size) {
+  const flutter::StandardCodecSerializer& serializer =
+      flutter::StandardCodecSerializer::GetInstance();
+  size_t lines_before = line_counter.lines;
+  flutter::ByteBufferStreamReader direct(data, size);
+  const EncodableValue direct_value = serializer.ReadValue(&direct);
+  const size_t direct_lines = line_counter.lines - lines_before;
+
+  lines_before = line_counter.lines;
+  GeneralReader general(data, size);
+  const EncodableValue general_value = serializer.ReadValue(&general);
+  Check(line_counter.lines - lines_before == direct_lines,
+        "the direct and the general decoding logged differently");
+  Check(general.BytesRemaining() == direct.BytesRemaining(),
+        "the direct and the general decoding read different lengths");
+
+  std::vector<uint8_t> general_bytes;
+  GeneralWriter writer(&general_bytes);
+  serializer.WriteValue(general_value, &writer);
+  Check(EncodeValue(direct_value) == general_bytes,
+        "the direct and the general paths decoded or encoded differently");
+}
+
 void CheckMethodCall(const uint8_t* data, size_t size) {
   const flutter::StandardMethodCodec& codec = flutter::StandardMethodCodec::GetInstance();
   std::unique_ptr<flutter::MethodCall<>> call = codec.DecodeMethodCall(data, size);
@@ -160,6 +197,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CheckValue(data, size);
+  CheckPathsAgree(data, size);
   CheckMethodCall(data, size);
   CheckResponse(data, size);
   return 0;

@@ -1,11 +1,12 @@
-// Counts what decoding allocates, through a replaced global operator new. Kept in a program of
-// its own because the replacement applies to everything linked into it.
+// Counts what decoding and encoding allocate, through a replaced global operator new. Kept in a
+// program of its own because the replacement applies to everything linked into it.
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstdlib>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "tests/channels/codec_test_util.h"
@@ -87,6 +88,24 @@ TEST(DecodeMemory, ListsWhoseSizesFitAreAllocatedOnceAtTheirSize) {
   Usage usage = MeasureDecode(bytes);
   EXPECT_EQ(usage.allocations, 1u + 1000u);
   EXPECT_LE(usage.bytes, (1 + 1000 + 1000 * 100) * sizeof(EncodableValue));
+}
+
+// The writer gathers a message in memory its thread keeps and hands it over in one copy: the
+// vector is allocated once, at its final size, however the message grew.
+TEST(EncodeMemory, AMessageIsAllocatedOnceAtItsFinalSize) {
+  EncodableMap map;
+  for (int i = 0; i < 1000; ++i) {
+    map.emplace(std::to_string(i),
+                EncodableList{int32_t{i}, 0.5 * i, "value " + std::to_string(i)});
+  }
+  const EncodableValue value(std::move(map));
+  codec_test::Encode(value);  // the thread's memory grows to the size of the message
+
+  const Usage before{allocated_bytes.load(), allocations.load()};
+  const std::vector<uint8_t> bytes = codec_test::Encode(value);
+  EXPECT_EQ(allocations.load() - before.allocations, 1u);
+  EXPECT_EQ(allocated_bytes.load() - before.bytes, bytes.size());
+  EXPECT_GT(bytes.size(), 16'000u);
 }
 
 }  // namespace
