@@ -247,7 +247,8 @@ void ConcurrentWorkers(int workers) {
   const int64_t memory_before = testing_support::ResidentBytes();
   int peak_threads = threads_before;
   int64_t peak_memory = memory_before;
-  // Without a listener no start is announced, so every toggle launches another child.
+  // Without a listener no start is announced, so every toggle starts: it ends the child before
+  // it and waits until that one is gone. The workers live together; their children in turn.
   for (int i = 0; i < workers; ++i) {
     ToggleOpenConnect("say=Username:,ask,sleep=2000");
   }
