@@ -185,13 +185,21 @@ TEST_F(ToggleRaceTest, VpnConnectedAskedOnEachEventAnswersTheStateItAnnounced) {
                         .Say("Read error")
                         .RunUntilTerminated()
                         .Text());
-  ASSERT_TRUE(WaitUntil([this] { return Moments().size() == 1; }));
+  // Each event is delivered, and asked about, before the child goes on to the next one.
+  const auto delivered = [this](size_t events) {
+    return WaitUntil([this, events] { return Moments().size() == events; }) && platform_->Flush();
+  };
+  ASSERT_TRUE(delivered(1));
   Release(connect);
-  ASSERT_TRUE(WaitUntil([this] { return Moments().size() == 2; }));
+  ASSERT_TRUE(delivered(2));
   Release(fail);
-  ASSERT_TRUE(WaitUntil([this] { return Moments().size() == 3; }));
-  ToggleOpenConnect(ChildScript().Say("Using TAP-Windows device").RunUntilTerminated().Text());
-  ASSERT_TRUE(WaitUntil([this] { return Moments().size() == 5; }));
+  ASSERT_TRUE(delivered(3));
+  const auto reconnect = report / "reconnect";
+  ToggleOpenConnect(
+      ChildScript().Await(reconnect).Say("Using TAP-Windows device").RunUntilTerminated().Text());
+  ASSERT_TRUE(delivered(4));
+  Release(reconnect);
+  ASSERT_TRUE(delivered(5));
   ToggleOpenConnect("stop");
   Settle();
   EXPECT_THAT(*seen, ElementsAre("4:0", "5:1", "6:0", "4:0", "5:1", "6:0"));
