@@ -65,15 +65,8 @@ TEST_F(OpenConnectWorkerTest, EachChunkActsByTheFirstRowOfThePhraseTableItHolds)
     StartOver();
     const auto report = NewReportDirectory();
     const auto end = report / "end";
-    ChildScript script;
-    script.Report(report);
-    for (const std::string& write : test.writes) script.Say(write).Sleep(300);
-    ToggleOpenConnect(script.Await(end).Finish().Text());
-    if (test.writes.empty()) {
-      ASSERT_TRUE(WaitUntil([&] { return ChildReport(report).Exists(); }));
-    } else {
-      ASSERT_TRUE(WaitForChunk(test.writes.back()));
-    }
+    ToggleOpenConnect(ScriptOf(report, test.writes, end));
+    ASSERT_TRUE(WaitForWrites(report, test.writes));
     EXPECT_EQ(Flags(), test.flags);
     Release(end);
     Settle();

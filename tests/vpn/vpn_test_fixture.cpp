@@ -37,11 +37,12 @@ ChildScript& ChildScript::Step(std::string_view verb, std::string_view value) {
   return *this;
 }
 
-std::string ScriptOf(const std::filesystem::path& report, const Writes& writes) {
+std::string ScriptOf(const std::filesystem::path& report, const Writes& writes,
+                     const std::filesystem::path& end) {
   ChildScript script;
   script.Report(report);
-  for (size_t i = 0; i < writes.size(); ++i) (i == 0 ? script : script.Sleep(300)).Say(writes[i]);
-  return script.Finish().Text();
+  for (const std::string& write : writes) script.Say(write).Sleep(300);
+  return script.Await(end).Finish().Text();
 }
 
 std::string ChildReport::Read(const char* name) const {
@@ -163,6 +164,11 @@ bool VpnTest::WaitForChunk(const std::string& text) {
   return WaitUntil([this, echoed = text + "while acting\n"] {
     return log_.Out().find(echoed) != std::string::npos;
   });
+}
+
+bool VpnTest::WaitForWrites(const std::filesystem::path& report, const Writes& writes) {
+  return writes.empty() ? WaitUntil([&report] { return ChildReport(report).Exists(); })
+                        : WaitForChunk(writes.back());
 }
 
 void VpnTest::StartOver() {

@@ -72,9 +72,10 @@ class ChildReport {
   std::filesystem::path directory_;
 };
 
-// A child that reports into `report`, writes each of `writes` in one write, 300 ms apart, and
-// then ends its output and records its input to the end.
-std::string ScriptOf(const std::filesystem::path& report, const Writes& writes);
+// A child that reports into `report`, writes each of `writes` in one write, 300 ms apart, waits
+// until `end` is released, and then ends its output and records its input to the end.
+std::string ScriptOf(const std::filesystem::path& report, const Writes& writes,
+                     const std::filesystem::path& end);
 
 std::string Utf8(const std::filesystem::path& path);
 
@@ -112,6 +113,9 @@ class VpnTest : public ::testing::Test {
   void Settle();
   // Waits until a worker has read and classified a chunk that ends with `text`.
   [[nodiscard]] bool WaitForChunk(const std::string& text);
+  // Waits until the child of ScriptOf(report, writes, ...) has run and all its writes have been
+  // read and classified.
+  [[nodiscard]] bool WaitForWrites(const std::filesystem::path& report, const Writes& writes);
   // Between the cases of one test, once every worker has ended: clean flags, records and log.
   void StartOver();
   std::filesystem::path NewReportDirectory();

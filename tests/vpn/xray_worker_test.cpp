@@ -51,16 +51,9 @@ TEST_F(XrayWorkerTest, EachChunkIsLoggedAndActsByTheFirstRowOfThePhraseTableItHo
     if (test.removal_line == "File Deleted: ") std::ofstream(file) << "{}";
     const auto report = NewReportDirectory();
     const auto end = report / "end";
-    ChildScript script;
-    script.Report(report);
-    for (const std::string& write : test.writes) script.Say(write).Sleep(300);
-    const std::string configuration = script.Await(end).Finish().Text();
+    const std::string configuration = ScriptOf(report, test.writes, end);
     ToggleXray(configuration);
-    if (test.writes.empty()) {
-      ASSERT_TRUE(WaitUntil([&] { return ChildReport(report).Exists(); }));
-    } else {
-      ASSERT_TRUE(WaitForChunk(test.writes.back()));
-    }
+    ASSERT_TRUE(WaitForWrites(report, test.writes));
     EXPECT_EQ(Flags(), "connecting") << "no row changes the flags";
     Release(end);
     Settle();
