@@ -1,6 +1,7 @@
 #ifndef QUORVANTA_TESTS_VPN_REAL_PEER_OCSERV_SERVER_H_
 #define QUORVANTA_TESTS_VPN_REAL_PEER_OCSERV_SERVER_H_
 
+#include <netinet/in.h>
 #include <sys/types.h>
 
 #include <filesystem>
@@ -13,6 +14,13 @@ std::string WhyNoServerCanRun();
 
 // A free TCP port on 127.0.0.1, as the system hands one out at this moment.
 int FreeLocalPort();
+
+// The address of `port` on 127.0.0.1.
+sockaddr_in Loopback(int port);
+// Whether something accepts TCP connections on `port` of 127.0.0.1.
+bool Accepts(int port);
+// The parent id and the name of a process, from its /proc/<pid>/stat; false when it is gone.
+bool ReadProcess(const std::filesystem::path& stat_file, pid_t& parent, std::string& name);
 
 // A real ocserv on 127.0.0.1, on a free port, with a self-signed certificate and the user
 // "tester" (password "secret"), prepared and started by the start_ocserv script in `folder`.

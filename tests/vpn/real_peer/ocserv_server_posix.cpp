@@ -20,6 +20,13 @@ extern char** environ;
 namespace vpn_testing {
 namespace {
 
+bool HasEnded(pid_t pid) {
+  int status = 0;
+  return waitpid(pid, &status, WNOHANG) == pid;
+}
+
+}  // namespace
+
 sockaddr_in Loopback(int port) {
   sockaddr_in address{};
   address.sin_family = AF_INET;
@@ -35,12 +42,6 @@ bool Accepts(int port) {
          0;
 }
 
-bool HasEnded(pid_t pid) {
-  int status = 0;
-  return waitpid(pid, &status, WNOHANG) == pid;
-}
-
-// The parent id and the name of a process, from /proc/<pid>/stat.
 bool ReadProcess(const std::filesystem::path& stat_file, pid_t& parent, std::string& name) {
   std::ifstream stat(stat_file);
   const std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
@@ -53,8 +54,6 @@ bool ReadProcess(const std::filesystem::path& stat_file, pid_t& parent, std::str
   parent = static_cast<pid_t>(std::atol(text.c_str() + close + 4));  // after ") S "
   return true;
 }
-
-}  // namespace
 
 std::string WhyNoServerCanRun() {
   if (geteuid() != 0) {
