@@ -111,22 +111,5 @@ TEST(SingleInstance, AnotherInstanceExitsOneAndBringsTheRunningWindowBack) {
             2);
 }
 
-// Run only in a Wine prefix whose display is at 120 DPI (see run_at_120_dpi).
-TEST(HighDpi, TheWindowIsScaledFromItsLogicalPlace) {
-  const HDC screen = GetDC(nullptr);
-  const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
-  ReleaseDC(nullptr, screen);
-  ASSERT_EQ(dpi, 120) << "this case needs a display at 120 DPI";
-
-  const std::filesystem::path folder = CaseFolder("high_dpi");
-  UiScript script;
-  script.ExpectWindow({{"visible", 1}, {"x", 12}, {"y", 12}, {"width", 450}, {"height", 862}})
-      .Act("destroy");
-  StagedRun run(StageDirectory(), folder, script);
-  ASSERT_TRUE(run.Finish()) << run.Describe();
-  EXPECT_EQ(run.program().exit_code(), 0u) << run.Describe();
-  EXPECT_TRUE(run.Transcript().Passed()) << run.Describe();
-}
-
 }  // namespace
 }  // namespace end_to_end
