@@ -3,73 +3,68 @@
 
 #include <windows.h>
 
-#include <chrono>
 #include <filesystem>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "tests/end_to_end/program_run.h"
-#include "tests/end_to_end/transcript_lines.h"
-#include "tests/end_to_end/ui_script.h"
+#include "base/scoped_win32.h"
 
 namespace end_to_end {
 
-// How long one run of the program may take, start-up under Wine included.
-inline constexpr auto kRunTimeout = std::chrono::seconds(90);
-
 // The folder the build staged: the program with everything it loads and launches beside it.
 std::filesystem::path StageDirectory();
-
+// scripts/demo.jsonl of the source tree, the UI script that scripts/demo plays.
+std::filesystem::path DemoScript();
 // A new, empty folder for one case, under the test program's own folder.
 std::filesystem::path CaseFolder(std::string_view name);
-
-enum class Assets { kIncluded, kLeftOut };
-// Copies the staged folder to `folder`\stage, leaving out data\flutter_assets when asked, and
-// returns the copy.
-std::filesystem::path CopyOfStage(const std::filesystem::path& folder, Assets assets);
-
+// Writes `text` as folder\script.jsonl and gives its path.
+std::filesystem::path WriteScript(const std::filesystem::path& folder, std::string_view text);
 // The lines that the program in `directory` writes first: the asset locations it publishes.
 std::vector<std::string> EnvironmentLines(const std::filesystem::path& directory);
+// The path as the program writes it.
+std::string Utf8(const std::filesystem::path& path);
 
-// The argument quoted for a Windows command line, so that the system's splitting gives it back.
-std::wstring QuoteArgument(std::wstring_view argument);
-
-// One run of the program in `program_directory` as a user starts it: `script` is written into
-// `folder`, which is also the current directory, and the engine's arguments name it and a
-// transcript copy, folder\transcript.txt. `more_arguments` is raw command-line text put after
-// them.
+// One run of quorvanta.exe in `program_directory` as a user starts it: the current directory is
+// `folder`, the engine's arguments name the UI script `script` and a copy of the transcript,
+// folder\transcript.txt, and standard output and standard error go to files in `folder`. A
+// program still running when the object goes is ended.
 class StagedRun {
  public:
   StagedRun(const std::filesystem::path& program_directory, const std::filesystem::path& folder,
-            const UiScript& script, std::wstring_view more_arguments = {});
+            const std::filesystem::path& script);
+  ~StagedRun();
 
-  bool started() const { return program_ != nullptr; }
-  ProgramRun& program() { return *program_; }
-  // Waits for the program to end; false when it did not start or overran kRunTimeout.
+  StagedRun(const StagedRun&) = delete;
+  StagedRun& operator=(const StagedRun&) = delete;
+
+  bool started() const { return process_.IsValid(); }
+  DWORD process_id() const { return process_id_; }
+  // Waits for the program to end; false when it did not start, or overran its time and was ended.
   [[nodiscard]] bool Finish();
+  // Valid once Finish has returned.
+  DWORD exit_code() const { return exit_code_; }
+  // Waits until the transcript holds `line`; false when the program ends or overruns first.
+  [[nodiscard]] bool WaitForTranscriptLine(const std::string& line) const;
 
-  TranscriptLines Transcript() const;
+  std::vector<std::string> Transcript() const;
+  // The script ran to its end and every check held.
+  bool Passed() const;
   std::vector<std::string> OutputLines() const;
   std::vector<std::string> ErrorLines() const;
   // The exit code, the transcript and everything written, for a failure's message.
   std::string Describe() const;
 
-  // The engine's arguments as the program received them.
-  const std::string& script_argument() const { return script_argument_; }
-  const std::string& transcript_argument() const { return transcript_argument_; }
-
  private:
   std::filesystem::path folder_;
-  std::string script_argument_;
-  std::string transcript_argument_;
-  std::unique_ptr<ProgramRun> program_;
+  base::ScopedHandle process_;
+  DWORD process_id_ = 0;
+  DWORD exit_code_ = STILL_ACTIVE;
 };
 
-// The ids of the still running processes of `file_name` that `parent` started.
-std::vector<DWORD> RunningChildren(DWORD parent, const wchar_t* file_name);
-void EndProcess(DWORD process_id);
+// Ends the children that the run started and that still run, openconnect.exe and xray.exe, and
+// gives their ids.
+std::vector<DWORD> EndRunningChildren(const StagedRun& run);
 
 }  // namespace end_to_end
 

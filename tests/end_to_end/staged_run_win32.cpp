@@ -2,13 +2,17 @@
 
 #include <tlhelp32.h>
 
+#include <algorithm>
+#include <chrono>
 #include <fstream>
-
-#include "base/scoped_win32.h"
-#include "tests/vpn/vpn_test_fixture.h"
 
 namespace end_to_end {
 namespace {
+
+// How long one run of the program may take, start-up under Wine included.
+constexpr DWORD kRunTimeoutMs = 90000;
+// The exit code given to a program that had to be ended.
+constexpr DWORD kEndedAfterTimeout = 0xE2E0;
 
 std::filesystem::path TestProgramDirectory() {
   std::wstring path(32768, L'\0');
@@ -16,8 +20,22 @@ std::filesystem::path TestProgramDirectory() {
   return std::filesystem::path(path).parent_path();
 }
 
-void WriteFile(const std::filesystem::path& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
+// A file that the program writes to, as its inheritable standard output or error.
+base::ScopedFileHandle CreateInheritableFile(const std::filesystem::path& path) {
+  SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
+  return base::ScopedFileHandle(CreateFileW(path.c_str(), GENERIC_WRITE,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
+                                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+std::vector<std::string> ReadLines(const std::filesystem::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(file, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
 }
 
 std::string Section(const char* title, const std::vector<std::string>& lines) {
@@ -32,6 +50,10 @@ std::filesystem::path StageDirectory() {
   return (TestProgramDirectory() / END_TO_END_STAGE_FROM_TEST).lexically_normal().make_preferred();
 }
 
+std::filesystem::path DemoScript() {
+  return (TestProgramDirectory() / END_TO_END_DEMO_SCRIPT_FROM_TEST).lexically_normal();
+}
+
 std::filesystem::path CaseFolder(std::string_view name) {
   const std::filesystem::path folder = TestProgramDirectory() / "cases" / name;
   std::error_code ignored;
@@ -40,100 +62,121 @@ std::filesystem::path CaseFolder(std::string_view name) {
   return folder;
 }
 
-std::filesystem::path CopyOfStage(const std::filesystem::path& folder, Assets assets) {
-  const std::filesystem::path copy = folder / "stage";
-  std::filesystem::copy(StageDirectory(), copy, std::filesystem::copy_options::recursive);
-  if (assets == Assets::kLeftOut) std::filesystem::remove_all(copy / "data" / "flutter_assets");
-  return copy;
+std::filesystem::path WriteScript(const std::filesystem::path& folder, std::string_view text) {
+  const std::filesystem::path path = folder / "script.jsonl";
+  std::ofstream(path, std::ios::binary) << text;
+  return path;
 }
 
 std::vector<std::string> EnvironmentLines(const std::filesystem::path& directory) {
-  const std::string text = vpn_testing::Utf8(directory);
+  const std::string text = Utf8(directory);
   return {"Setting environment variables:", "v2ray.location.asset = " + text,
           "xray.location.asset = " + text, "Environment variables set successfully."};
 }
 
-std::wstring QuoteArgument(std::wstring_view argument) {
-  if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring_view::npos) {
-    return std::wstring(argument);
-  }
-  // Backslashes are literal except before a quote, where each one needs escaping.
-  std::wstring quoted = L"\"";
-  size_t backslashes = 0;
-  for (const wchar_t unit : argument) {
-    if (unit == L'\\') {
-      ++backslashes;
-      continue;
-    }
-    quoted.append(unit == L'"' ? 2 * backslashes + 1 : backslashes, L'\\');
-    backslashes = 0;
-    quoted.push_back(unit);
-  }
-  quoted.append(2 * backslashes, L'\\');
-  return quoted + L"\"";
+std::string Utf8(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
 }
 
 StagedRun::StagedRun(const std::filesystem::path& program_directory,
-                     const std::filesystem::path& folder, const UiScript& script,
-                     std::wstring_view more_arguments)
+                     const std::filesystem::path& folder, const std::filesystem::path& script)
     : folder_(folder) {
-  const std::filesystem::path script_path = folder / "script.jsonl";
-  WriteFile(script_path, script.Text());
-  script_argument_ = "--ui-script=" + vpn_testing::Utf8(script_path);
-  transcript_argument_ = "--ui-transcript=" + vpn_testing::Utf8(folder / "transcript.txt");
-
+  const base::ScopedFileHandle output = CreateInheritableFile(folder / "stdout.txt");
+  const base::ScopedFileHandle errors = CreateInheritableFile(folder / "stderr.txt");
+  if (!output.IsValid() || !errors.IsValid()) return;
   const std::filesystem::path program = program_directory / "quorvanta.exe";
-  std::wstring command_line =
-      QuoteArgument(program.wstring()) + L" " +
-      QuoteArgument(L"--ui-script=" + script_path.wstring()) + L" " +
-      QuoteArgument(L"--ui-transcript=" + (folder / "transcript.txt").wstring());
-  if (!more_arguments.empty()) command_line += L" " + std::wstring(more_arguments);
-  program_ = ProgramRun::Start(program.wstring(), command_line, folder.wstring());
+  // None of these paths holds a quote or ends in a backslash, so plain quotes keep each whole.
+  std::wstring command_line = L"\"" + program.wstring() + L"\" \"--ui-script=" + script.wstring() +
+                              L"\" \"--ui-transcript=" + (folder / "transcript.txt").wstring() +
+                              L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = output.Get();
+  startup.hStdError = errors.Get();
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(program.c_str(), command_line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                      folder.c_str(), &startup, &process)) {
+    return;
+  }
+  const base::ScopedHandle thread(process.hThread);
+  process_.Reset(process.hProcess);
+  process_id_ = process.dwProcessId;
 }
 
-bool StagedRun::Finish() { return started() && program_->WaitForExit(kRunTimeout); }
+StagedRun::~StagedRun() {
+  if (started() && WaitForSingleObject(process_.Get(), 0) == WAIT_TIMEOUT) {
+    TerminateProcess(process_.Get(), kEndedAfterTimeout);
+    WaitForSingleObject(process_.Get(), 5000);
+  }
+}
 
-TranscriptLines StagedRun::Transcript() const {
-  return TranscriptLines::FromFile(folder_ / "transcript.txt");
+bool StagedRun::Finish() {
+  if (!started()) return false;
+  const bool in_time = WaitForSingleObject(process_.Get(), kRunTimeoutMs) == WAIT_OBJECT_0;
+  if (!in_time) {
+    TerminateProcess(process_.Get(), kEndedAfterTimeout);
+    WaitForSingleObject(process_.Get(), 5000);
+  }
+  GetExitCodeProcess(process_.Get(), &exit_code_);
+  return in_time;
+}
+
+bool StagedRun::WaitForTranscriptLine(const std::string& line) const {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kRunTimeoutMs);
+  while (started() && std::chrono::steady_clock::now() < deadline) {
+    const std::vector<std::string> lines = Transcript();
+    if (std::find(lines.begin(), lines.end(), line) != lines.end()) return true;
+    if (WaitForSingleObject(process_.Get(), 50) == WAIT_OBJECT_0) return false;
+  }
+  return false;
+}
+
+std::vector<std::string> StagedRun::Transcript() const {
+  return ReadLines(folder_ / "transcript.txt");
+}
+
+bool StagedRun::Passed() const {
+  const std::vector<std::string> lines = Transcript();
+  return std::none_of(lines.begin(), lines.end(),
+                      [](const std::string& line) { return line.starts_with("FAILED"); }) &&
+         std::find(lines.begin(), lines.end(), "done failures=0") != lines.end();
 }
 
 std::vector<std::string> StagedRun::OutputLines() const {
-  return started() ? SplitLines(program_->Output()) : std::vector<std::string>{};
+  return ReadLines(folder_ / "stdout.txt");
 }
 
-std::vector<std::string> StagedRun::ErrorLines() const {
-  return started() ? SplitLines(program_->Errors()) : std::vector<std::string>{};
-}
+std::vector<std::string> StagedRun::ErrorLines() const { return ReadLines(folder_ / "stderr.txt"); }
 
 std::string StagedRun::Describe() const {
   if (!started()) return "the program did not start";
-  return "exit code " + std::to_string(program_->exit_code()) + "\n" +
-         Section("transcript", Transcript().lines()) + Section("standard output", OutputLines()) +
-         Section("standard error", ErrorLines());
+  return "exit code " + std::to_string(exit_code_) + "\n" + Section("transcript", Transcript()) +
+         Section("standard output", OutputLines()) + Section("standard error", ErrorLines());
 }
 
-std::vector<DWORD> RunningChildren(DWORD parent, const wchar_t* file_name) {
+std::vector<DWORD> EndRunningChildren(const StagedRun& run) {
   std::vector<DWORD> children;
-  // A failed snapshot is INVALID_HANDLE_VALUE, which the handle owner would take for a handle.
-  const HANDLE taken = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (taken == INVALID_HANDLE_VALUE) return children;
-  const base::ScopedHandle snapshot(taken);
+  const base::ScopedFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   PROCESSENTRY32W entry{};
   entry.dwSize = sizeof(entry);
-  for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more;
+  for (BOOL more = snapshot.IsValid() && Process32FirstW(snapshot.Get(), &entry); more;
        more = Process32NextW(snapshot.Get(), &entry)) {
-    if (entry.th32ParentProcessID == parent && _wcsicmp(entry.szExeFile, file_name) == 0) {
-      children.push_back(entry.th32ProcessID);
+    if (!run.started() || entry.th32ParentProcessID != run.process_id() ||
+        (_wcsicmp(entry.szExeFile, L"openconnect.exe") != 0 &&
+         _wcsicmp(entry.szExeFile, L"xray.exe") != 0)) {
+      continue;
+    }
+    children.push_back(entry.th32ProcessID);
+    const base::ScopedHandle child(
+        OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
+    if (child.IsValid()) {
+      TerminateProcess(child.Get(), 0);
+      WaitForSingleObject(child.Get(), 5000);
     }
   }
   return children;
-}
-
-void EndProcess(DWORD process_id) {
-  const base::ScopedHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, process_id));
-  if (process.Get() == nullptr) return;
-  TerminateProcess(process.Get(), 0);
-  WaitForSingleObject(process.Get(), 5000);
 }
 
 }  // namespace end_to_end
