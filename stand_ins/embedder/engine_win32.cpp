@@ -225,7 +225,7 @@ void Engine::DeliverWindowRequest(const WindowRequest& request) {
       inbox_.Push(std::move(result));
       return;
     case WindowAction::kCapture:
-      if (!CaptureWindow(top, &result.image, &result.error)) result.image = RgbImage();
+      if (!CaptureWindow(top, &result.image, &result.error)) result.image = BgrImage();
       inbox_.Push(std::move(result));
       return;
     default:

@@ -7,7 +7,7 @@
 #include "channels/method_call.h"
 #include "channels/standard_method_codec.h"
 #include "stand_ins/embedder/files.h"
-#include "stand_ins/embedder/png_writer.h"
+#include "stand_ins/embedder/png_encoder.h"
 #include "stand_ins/embedder/value_json.h"
 
 namespace stand_in {
@@ -327,8 +327,9 @@ void UiSide::Screenshot(const Command& command) {
     Fail(what + ": " + (result ? result->error : "no answer from the platform thread"));
     return;
   }
+  std::vector<uint8_t> png;
   std::string error;
-  if (!WriteWholeFile(command.path, EncodePng(result->image), &error)) {
+  if (!EncodePng(result->image, &png, &error) || !WriteWholeFile(command.path, png, &error)) {
     Fail(what + ": " + error);
     return;
   }

@@ -9,7 +9,6 @@
 
 #include "channels/standard_method_codec.h"
 #include "stand_ins/embedder/answer.h"
-#include "stand_ins/embedder/png_writer.h"
 #include "stand_ins/embedder/script.h"
 #include "stand_ins/embedder/value_json.h"
 #include "tests/support/encodable_value_printer.h"
@@ -23,22 +22,6 @@ using flutter::EncodableValue;
 using nlohmann::json;
 using testing::ElementsAre;
 using testing::Pair;
-
-// Larger images, in several stored blocks, are read back by the system's decoder in the
-// screenshot test.
-TEST(PngWriter, SmallImageMatchesAnIndependentEncoder) {
-  // Two pixels, red then blue; the bytes come from Python's zlib and struct.
-  const std::vector<uint8_t> expected = {
-      0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x48, 0x44,
-      0x52, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00, 0x01, 0x08, 0x02, 0x00, 0x00, 0x00, 0x7B,
-      0x40, 0xE8, 0xDD, 0x00, 0x00, 0x00, 0x12, 0x49, 0x44, 0x41, 0x54, 0x78, 0x01, 0x01, 0x07,
-      0x00, 0xF8, 0xFF, 0x00, 0xFF, 0x00, 0x00, 0x00, 0x00, 0xFF, 0x07, 0x00, 0x01, 0xFF, 0x55,
-      0x36, 0xBA, 0xC7, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82};
-  EXPECT_EQ(EncodePng(RgbImage{2, 1, {255, 0, 0, 0, 0, 255}}), expected);
-  // Pixels that do not match the size are refused, not read past.
-  EXPECT_TRUE(EncodePng(RgbImage{2, 2, {1, 2, 3}}).empty());
-  EXPECT_TRUE(EncodePng(RgbImage{0, 0, {}}).empty());
-}
 
 // A CR LF line end, a comment and a blank line are no faults; the good lines are kept, numbered
 // as in the file.
