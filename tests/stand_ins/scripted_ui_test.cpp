@@ -161,7 +161,8 @@ TEST(StandInScriptedUi, PlaysAScriptAgainstARealWindow) {
   EXPECT_TRUE(HasInOrder(transcript,
                          {"event test_events 4", "event test_events 5", "ok event test_events 5"}));
 
-  // The view paints the transcript, dark on white; the client area's bottom right stays blank.
+  // The view paints the status panel in its colour (red, green, blue: as the encoder was given
+  // them) above the transcript, dark on white; the client area's bottom right stays blank.
   const std::string file = testing_support::ReadText(shot);
   uint32_t width = 0;
   uint32_t height = 0;
@@ -172,10 +173,13 @@ TEST(StandInScriptedUi, PlaysAScriptAgainstARealWindow) {
   EXPECT_EQ(std::vector<uint8_t>(pixels.begin() + corner, pixels.begin() + corner + 3),
             std::vector<uint8_t>(3, 255));
   size_t dark = 0;
+  size_t panel = 0;
   for (size_t i = 0; i < pixels.size(); i += 3) {
     dark += pixels[i] < 100 && pixels[i + 1] < 100 && pixels[i + 2] < 100;
+    panel += pixels[i] == 0xDD && pixels[i + 1] == 0xE6 && pixels[i + 2] == 0xF0;
   }
   EXPECT_GT(dark, 200u) << "no text in the screenshot";
+  EXPECT_GT(panel, size_t{width} * 40) << "no status panel in the screenshot";
 }
 
 TEST(StandInScriptedUi, UnmetChecksAndFaultyScriptsAreFailedLines) {
