@@ -123,7 +123,8 @@ void Engine::Run(ViewWindow* view, int width, int height) {
   running_ = true;
   transcript_.Add("engine running view=" + std::to_string(width) + "x" + std::to_string(height));
   view_->Connect(this, host_queue_);
-  ui_side_ = std::make_unique<UiSide>(&transcript_, &inbox_, host_queue_.get(), script_path_);
+  ui_side_ =
+      std::make_unique<UiSide>(&transcript_, &status_, &inbox_, host_queue_.get(), script_path_);
   ui_side_->Start();
   host_queue_->Push(StartUi{});
 }
@@ -225,7 +226,7 @@ void Engine::DeliverWindowRequest(const WindowRequest& request) {
       inbox_.Push(std::move(result));
       return;
     case WindowAction::kCapture:
-      if (!CaptureWindow(top, &result.image, &result.error)) result.image = RgbImage();
+      if (!CaptureWindow(top, &result.image, &result.error)) result.image = BgrImage();
       inbox_.Push(std::move(result));
       return;
     default:

@@ -12,6 +12,7 @@
 #include "shell/embedder/embedder_api.h"
 #include "stand_ins/embedder/messenger.h"
 #include "stand_ins/embedder/queues.h"
+#include "stand_ins/embedder/status_panel.h"
 #include "stand_ins/embedder/transcript.h"
 #include "stand_ins/embedder/ui_side.h"
 
@@ -47,6 +48,7 @@ class Engine {
 
   FlutterDesktopMessengerRef messenger() const { return messenger_; }
   Transcript& transcript() { return transcript_; }
+  StatusPanel& status() { return status_; }
 
   // Whether the assets folder exists; a relative path is taken from the executable's folder.
   bool AssetsPresent() const;
@@ -87,6 +89,7 @@ class Engine {
   std::vector<std::string> arguments_;
   std::string script_path_;
   Transcript transcript_;
+  StatusPanel status_;
   FlutterDesktopMessenger* messenger_;
   UiInbox inbox_;
   std::shared_ptr<HostQueue> host_queue_ = std::make_shared<HostQueue>();

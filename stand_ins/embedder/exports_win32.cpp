@@ -76,7 +76,8 @@ FlutterDesktopViewControllerRef FlutterDesktopViewControllerCreate(int width, in
     Complain("no assets folder at " + stand_in::WideToUtf8(inner.assets_path()));
     return nullptr;
   }
-  controller->view.window = stand_in::ViewWindow::Create(width, height, &inner.transcript());
+  controller->view.window =
+      stand_in::ViewWindow::Create(width, height, &inner.transcript(), &inner.status());
   if (!controller->view.window) {
     Complain("the view's window cannot be created");
     return nullptr;

@@ -7,7 +7,7 @@
 #include "channels/method_call.h"
 #include "channels/standard_method_codec.h"
 #include "stand_ins/embedder/files.h"
-#include "stand_ins/embedder/png_writer.h"
+#include "stand_ins/embedder/png_encoder.h"
 #include "stand_ins/embedder/value_json.h"
 
 namespace stand_in {
@@ -59,8 +59,13 @@ std::string CallName(const Command& command) {
 
 }  // namespace
 
-UiSide::UiSide(Transcript* transcript, UiInbox* inbox, HostQueue* host, std::string script_path)
-    : transcript_(transcript), inbox_(inbox), host_(host), script_path_(std::move(script_path)) {}
+UiSide::UiSide(Transcript* transcript, StatusPanel* status, UiInbox* inbox, HostQueue* host,
+               std::string script_path)
+    : transcript_(transcript),
+      status_(status),
+      inbox_(inbox),
+      host_(host),
+      script_path_(std::move(script_path)) {}
 
 UiSide::~UiSide() { Stop(); }
 
@@ -175,6 +180,8 @@ void UiSide::Handle(UiItem item) {
           HandleHostMessage(std::move(held));
         } else if constexpr (std::is_same_v<Held, CallResponse>) {
           Answer answer = DecodeAnswer(held.bytes);
+          // The panel first: the transcript's new line repaints the view.
+          status_->RecordReply(call_names_[held.call_id], answer);
           Line("reply " + call_names_[held.call_id] + " " + answer.Text());
           replies_[held.call_id] = std::move(answer);
         } else {
@@ -192,6 +199,7 @@ void UiSide::HandleHostMessage(HostMessage message) {
     Answer event = DecodeAnswer(message.bytes);
     const std::string text = event.kind == Answer::Kind::kEmpty ? "end" : event.Text();
     if (listening->second) {
+      status_->RecordEvent(message.channel, event);
       Line("event " + message.channel + " " + text);
       events_[message.channel].push_back(std::move(event));
     } else {
@@ -327,8 +335,9 @@ void UiSide::Screenshot(const Command& command) {
     Fail(what + ": " + (result ? result->error : "no answer from the platform thread"));
     return;
   }
+  std::vector<uint8_t> png;
   std::string error;
-  if (!WriteWholeFile(command.path, EncodePng(result->image), &error)) {
+  if (!EncodePng(result->image, &png, &error) || !WriteWholeFile(command.path, png, &error)) {
     Fail(what + ": " + error);
     return;
   }

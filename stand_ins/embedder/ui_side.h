@@ -13,17 +13,21 @@
 #include "stand_ins/embedder/answer.h"
 #include "stand_ins/embedder/queues.h"
 #include "stand_ins/embedder/script.h"
+#include "stand_ins/embedder/status_panel.h"
 #include "stand_ins/embedder/transcript.h"
 
 namespace stand_in {
 
 // Plays the UI's part on a thread of its own, as the UI's code would run beside the platform
 // thread: once the program's start-up is over it runs the script (or, without one, only
-// watches), and it writes everything it sends, receives and checks to the transcript.
+// watches), and it writes everything it sends, receives and checks to the transcript, and the
+// connection state it sees to the status panel.
 class UiSide {
  public:
-  // `script_path` may be empty. The inbox, the queue and the transcript outlive this object.
-  UiSide(Transcript* transcript, UiInbox* inbox, HostQueue* host, std::string script_path);
+  // `script_path` may be empty. The transcript, the panel, the inbox and the queue outlive this
+  // object.
+  UiSide(Transcript* transcript, StatusPanel* status, UiInbox* inbox, HostQueue* host,
+         std::string script_path);
   ~UiSide();
 
   UiSide(const UiSide&) = delete;
@@ -60,6 +64,7 @@ class UiSide {
   void Fail(const std::string& text);
 
   Transcript* transcript_;
+  StatusPanel* status_;
   UiInbox* inbox_;
   HostQueue* host_;
   std::string script_path_;

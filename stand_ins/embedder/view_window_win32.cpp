@@ -16,6 +16,7 @@ constexpr int kMargin = 8;
 constexpr int kFontHeight = 14;
 constexpr COLORREF kTextColour = RGB(0x20, 0x20, 0x20);
 constexpr COLORREF kFailureColour = RGB(0xC0, 0x00, 0x00);
+constexpr COLORREF kPanelColour = RGB(0xDD, 0xE6, 0xF0);
 
 // This library's own module, which owns the window class.
 HINSTANCE LibraryModule() {
@@ -51,12 +52,14 @@ HGDIOBJ CreateViewFont() {
 
 }  // namespace
 
-ViewWindow::ViewWindow(Transcript* transcript) : transcript_(transcript), font_(CreateViewFont()) {}
+ViewWindow::ViewWindow(Transcript* transcript, StatusPanel* status)
+    : transcript_(transcript), status_(status), font_(CreateViewFont()) {}
 
-std::unique_ptr<ViewWindow> ViewWindow::Create(int width, int height, Transcript* transcript) {
+std::unique_ptr<ViewWindow> ViewWindow::Create(int width, int height, Transcript* transcript,
+                                               StatusPanel* status) {
   const HINSTANCE module = LibraryModule();
   if (!RegisterClassOnce(module)) return nullptr;
-  std::unique_ptr<ViewWindow> view(new ViewWindow(transcript));
+  std::unique_ptr<ViewWindow> view(new ViewWindow(transcript, status));
   if (CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0, width,
                       height, HWND_MESSAGE, nullptr, module, view.get()) == nullptr) {
     return nullptr;
@@ -157,17 +160,31 @@ void ViewWindow::DrawLines(HDC dc) {
   const int line_height = metrics.tmHeight > 0 ? metrics.tmHeight : kFontHeight;
   SetBkMode(dc, TRANSPARENT);
 
-  // The newest lines that fit, oldest at the top.
+  // The status panel across the top.
+  const std::vector<std::string> panel = status_->Lines();
+  const RECT panel_area{0, 0, client.right,
+                        2 * kMargin + static_cast<int>(panel.size()) * line_height};
+  SetDCBrushColor(dc, kPanelColour);
+  FillRect(dc, &panel_area, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+  int y = kMargin;
+  for (const std::string& line : panel) {
+    DrawLine(dc, y, line);
+    y += line_height;
+  }
+
+  // Below it the newest transcript lines that fit, oldest first.
+  y = panel_area.bottom + kMargin;
   const std::vector<std::string> lines = transcript_->Latest();
   const size_t fitting = static_cast<size_t>(
-      std::max(0, static_cast<int>((client.bottom - 2 * kMargin) / line_height)));
+      std::max(0, static_cast<int>((client.bottom - y - kMargin) / line_height)));
   const size_t first = lines.size() > fitting ? lines.size() - fitting : 0;
-  int y = kMargin;
-  for (size_t i = first; i < lines.size(); ++i, y += line_height) {
-    SetTextColor(dc, lines[i].rfind("FAILED", 0) == 0 ? kFailureColour : kTextColour);
-    const std::wstring text = Utf8ToWide(lines[i]);
-    TextOutW(dc, kMargin, y, text.c_str(), static_cast<int>(text.size()));
-  }
+  for (size_t i = first; i < lines.size(); ++i, y += line_height) DrawLine(dc, y, lines[i]);
+}
+
+void ViewWindow::DrawLine(HDC dc, int y, const std::string& line) {
+  SetTextColor(dc, line.rfind("FAILED", 0) == 0 ? kFailureColour : kTextColour);
+  const std::wstring text = Utf8ToWide(line);
+  TextOutW(dc, kMargin, y, text.c_str(), static_cast<int>(text.size()));
 }
 
 }  // namespace stand_in

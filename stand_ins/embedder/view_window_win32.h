@@ -7,19 +7,22 @@
 
 #include "stand_ins/embedder/gdi_win32.h"
 #include "stand_ins/embedder/queues.h"
+#include "stand_ins/embedder/status_panel.h"
 #include "stand_ins/embedder/transcript.h"
 
 namespace stand_in {
 
 class Engine;
 
-// The view: a child window that paints the transcript's latest lines. It starts under the
+// The view: a child window that paints the status panel and below it the transcript's latest
+// lines. It starts under the
 // message-only window until the program re-parents it, and it carries the platform thread's
 // deliveries: every push to the host queue posts a message to it.
 class ViewWindow {
  public:
-  // Null when the window cannot be created. `transcript` outlives the window.
-  static std::unique_ptr<ViewWindow> Create(int width, int height, Transcript* transcript);
+  // Null when the window cannot be created. `transcript` and `status` outlive the window.
+  static std::unique_ptr<ViewWindow> Create(int width, int height, Transcript* transcript,
+                                            StatusPanel* status);
   ~ViewWindow();
 
   ViewWindow(const ViewWindow&) = delete;
@@ -35,17 +38,19 @@ class ViewWindow {
   void ReloadFont();
 
  private:
-  explicit ViewWindow(Transcript* transcript);
+  ViewWindow(Transcript* transcript, StatusPanel* status);
 
   static bool RegisterClassOnce(HINSTANCE module);
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   void DeliverQueued();
   void Paint();
   void DrawLines(HDC dc);
+  void DrawLine(HDC dc, int y, const std::string& line);
   void Detach();
 
   HWND hwnd_ = nullptr;
   Transcript* transcript_;
+  StatusPanel* status_;
   Engine* engine_ = nullptr;
   std::shared_ptr<HostQueue> queue_;
   GdiObject font_;

@@ -1,5 +1,7 @@
 #include "stand_ins/embedder/window_ops_win32.h"
 
+#include <algorithm>
+
 #include "stand_ins/embedder/gdi_win32.h"
 
 namespace stand_in {
@@ -19,7 +21,7 @@ WindowState ReadWindowState(HWND window) {
   return state;
 }
 
-bool CaptureWindow(HWND window, RgbImage* image, std::string* error) {
+bool CaptureWindow(HWND window, BgrImage* image, std::string* error) {
   if (!IsWindowVisible(window) || IsIconic(window)) {
     *error = "the window is not shown";
     return false;
@@ -66,9 +68,7 @@ bool CaptureWindow(HWND window, RgbImage* image, std::string* error) {
   const auto* pixel = static_cast<const uint8_t*>(bits);  // blue, green, red, unused
   uint8_t* out = image->pixels.data();
   for (size_t i = 0; i < static_cast<size_t>(width) * height; ++i, pixel += 4, out += 3) {
-    out[0] = pixel[2];
-    out[1] = pixel[1];
-    out[2] = pixel[0];
+    std::copy(pixel, pixel + 3, out);
   }
   return true;
 }

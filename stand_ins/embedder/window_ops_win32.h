@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "stand_ins/embedder/png_writer.h"
+#include "stand_ins/embedder/png_encoder.h"
 #include "stand_ins/embedder/window_request.h"
 
 namespace stand_in {
@@ -14,7 +14,7 @@ WindowState ReadWindowState(HWND window);
 
 // The window as it is shown, frame included, after a repaint. Fails for a hidden or minimized
 // window, whose pixels are not on the screen.
-[[nodiscard]] bool CaptureWindow(HWND window, RgbImage* image, std::string* error);
+[[nodiscard]] bool CaptureWindow(HWND window, BgrImage* image, std::string* error);
 
 }  // namespace stand_in
 

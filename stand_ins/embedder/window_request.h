@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "stand_ins/embedder/png_writer.h"
+#include "stand_ins/embedder/png_encoder.h"
 
 namespace stand_in {
 
@@ -26,7 +26,7 @@ struct WindowResult {
   uint64_t request_id = 0;
   std::string error;  // empty on success
   WindowState state;  // kReport
-  RgbImage image;     // kCapture
+  BgrImage image;     // kCapture
 };
 
 }  // namespace stand_in

@@ -10,6 +10,7 @@
 #include "channels/standard_method_codec.h"
 #include "stand_ins/embedder/answer.h"
 #include "stand_ins/embedder/script.h"
+#include "stand_ins/embedder/status_panel.h"
 #include "stand_ins/embedder/value_json.h"
 #include "tests/support/encodable_value_printer.h"
 
@@ -22,6 +23,51 @@ using flutter::EncodableValue;
 using nlohmann::json;
 using testing::ElementsAre;
 using testing::Pair;
+
+Answer Success(const json& value) {
+  Answer answer;
+  answer.kind = Answer::Kind::kSuccess;
+  answer.value = value;
+  return answer;
+}
+
+// The demo's flow, then what has no name: a code is named only on its own stream, and anything
+// else keeps its transcript form.
+TEST(StatusPanel, NamesEachStreamsLastEventTheProxyRequestAndTheLastVpnConnectedReply) {
+  StatusPanel panel;
+  EXPECT_THAT(panel.Lines(),
+              ElementsAre("OpenConnect: no event yet", "Xray: no event yet",
+                          "vpnConnected: not asked yet", "System proxy request: none yet"));
+
+  panel.RecordEvent("openconnect_events", Success(4));
+  panel.RecordEvent("openconnect_events", Success(5));
+  panel.RecordReply("vpnConnected", Success("1"));
+  panel.RecordEvent("v2ray_events", Success(3));
+  panel.RecordEvent("v2ray_events", Success(8));
+  panel.RecordEvent("v2ray_events", Success(61));
+  panel.RecordEvent("test_events", Success(6));
+  panel.RecordReply("screen_size", Success("1280,1024"));
+  panel.RecordReply("test/vpnConnected", Success("0"));
+  EXPECT_THAT(panel.Lines(), ElementsAre("OpenConnect: Connected", "Xray: Started",
+                                         "vpnConnected: \"1\"", "System proxy request: on"));
+
+  panel.RecordEvent("v2ray_events", Success(9));
+  panel.RecordEvent("openconnect_events", Success(61));
+  Answer error;
+  error.kind = Answer::Kind::kError;
+  error.code = "error";
+  error.message = "No active stream";
+  panel.RecordReply("vpnConnected", error);
+  EXPECT_THAT(panel.Lines(), ElementsAre("OpenConnect: 61", "Xray: ProxyOff",
+                                         "vpnConnected: error \"error\" \"No active stream\" null",
+                                         "System proxy request: off"));
+
+  panel.RecordEvent("v2ray_events", Success(41));
+  panel.RecordEvent("openconnect_events", Answer());
+  EXPECT_THAT(panel.Lines(), ElementsAre("OpenConnect: end of stream", "Xray: Stopped",
+                                         "vpnConnected: error \"error\" \"No active stream\" null",
+                                         "System proxy request: off"));
+}
 
 // A CR LF line end, a comment and a blank line are no faults; the good lines are kept, numbered
 // as in the file.
