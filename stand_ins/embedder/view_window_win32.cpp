@@ -151,7 +151,7 @@ void ViewWindow::DrawLines(HDC dc) {
   GetClientRect(hwnd_, &client);
   FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
 
-  Selection font(dc, font_.get());
+  const Selection font = SelectForScope(dc, font_.Get());
   TEXTMETRICW metrics{};
   GetTextMetricsW(dc, &metrics);
   const int line_height = metrics.tmHeight > 0 ? metrics.tmHeight : kFontHeight;
