@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "base/utf_conversion.h"
 #include "stand_ins/embedder/engine_win32.h"
-#include "stand_ins/embedder/text_win32.h"
 
 namespace stand_in {
 namespace {
@@ -165,7 +165,7 @@ void ViewWindow::DrawLines(HDC dc) {
   int y = kMargin;
   for (size_t i = first; i < lines.size(); ++i, y += line_height) {
     SetTextColor(dc, lines[i].rfind("FAILED", 0) == 0 ? kFailureColour : kTextColour);
-    const std::wstring text = Utf8ToWide(lines[i]);
+    const std::wstring text = base::Utf8ToWide(lines[i]);
     TextOutW(dc, kMargin, y, text.c_str(), static_cast<int>(text.size()));
   }
 }
