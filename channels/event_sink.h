@@ -7,7 +7,10 @@
 
 namespace flutter {
 
-// Where native code pushes the events of one stream.
+// Where native code pushes the events of one stream. Any thread may call it: it takes no lock and
+// sends at once through the messenger's Send, which any thread may call, so a caller keeps the sink
+// alive for the whole call. This program calls its sinks on the platform thread only
+// (vpn/event_streams.h hands each event there).
 template <typename T = EncodableValue>
 class EventSink {
  public:

@@ -16,7 +16,8 @@ struct StreamHandlerError {
   std::unique_ptr<T> details;
 };
 
-// The native side of an event stream: told when the UI starts and stops listening.
+// The native side of an event stream: told when the UI starts and stops listening. Both calls
+// come on the platform thread, where the embedder delivers the channel's messages, one at a time.
 template <typename T = EncodableValue>
 class StreamHandler {
  public:

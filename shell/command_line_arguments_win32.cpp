@@ -5,7 +5,7 @@
 #include <shellapi.h>
 
 #include "base/scoped_win32.h"
-#include "shell/wide_to_utf8.h"
+#include "base/utf_conversion.h"
 
 std::vector<std::string> ArgumentsFromCommandLine(const wchar_t* command_line) {
   int count = 0;
@@ -16,7 +16,7 @@ std::vector<std::string> ArgumentsFromCommandLine(const wchar_t* command_line) {
   std::vector<std::string> arguments;
   // The first element is the program path.
   for (int index = 1; index < count; ++index) {
-    arguments.push_back(WideToUtf8Strict(split.Get()[index]));
+    arguments.push_back(base::WideToUtf8Strict(split.Get()[index]));
   }
   return arguments;
 }

@@ -5,8 +5,8 @@
 #include <stdlib.h>
 
 #include "base/log.h"
+#include "base/utf_conversion.h"
 #include "shell/debug_console.h"
-#include "shell/wide_to_utf8.h"
 
 namespace {
 
@@ -22,14 +22,14 @@ bool SetProcessEnvironmentVariable(const wchar_t* name, const std::wstring& valu
 }
 
 bool PublishAssetLocations(const std::wstring& directory, EnvironmentSetter set) {
-  const std::string directory_text = WideToUtf8(directory.c_str());
+  const std::string directory_text = base::WideToUtf8(directory.c_str());
   logging::Out("Setting environment variables:");
   for (const wchar_t* name : kAssetLocationVariables) {
-    logging::Out(WideToUtf8(name) + " = " + directory_text);
+    logging::Out(base::WideToUtf8(name) + " = " + directory_text);
   }
   for (const wchar_t* name : kAssetLocationVariables) {
     if (!set(name, directory)) {
-      logging::Err("Failed to set " + WideToUtf8(name));
+      logging::Err("Failed to set " + base::WideToUtf8(name));
       return false;
     }
   }

@@ -7,6 +7,10 @@
 
 #include "vpn/child_process.h"
 
+// One thread at a time holds a child's dialogue: in this program the worker that launched the
+// child and owns its pipes. The calls block that thread; meanwhile other threads may only end the
+// child (ChildProcess::Terminate).
+
 namespace vpn {
 
 // The line end written after every answer; no carriage return.
@@ -15,8 +19,9 @@ inline constexpr std::string_view kEnterChar = "\n";
 // The largest chunk one read takes.
 inline constexpr size_t kChunkSize = 4096;
 
-// Reads the child's output chunk by chunk until it ends, hands each chunk to `classify` and then
-// echoes it on standard output, framed by "while acting" lines. Chunks are classified alone: a
+// Reads the child's output chunk by chunk until it ends, hands each chunk to `classify` (on the
+// calling thread, which may answer the child from there) and then echoes it on standard output,
+// framed by "while acting" lines. Chunks are classified alone: a
 // phrase cut by a read boundary is not seen.
 void ReadChildOutput(ChildPipes& pipes, const std::function<void(std::string_view)>& classify);
 

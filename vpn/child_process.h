@@ -12,8 +12,8 @@
 #if defined(_WIN32)
 #include "base/scoped_win32.h"
 #else
-#include "vpn/scoped_child_posix.h"
-#include "vpn/scoped_fd_posix.h"
+#include "base/scoped_child_posix.h"
+#include "base/scoped_fd_posix.h"
 #endif
 
 namespace vpn {
@@ -27,9 +27,9 @@ struct NativeChild {
   uint32_t thread_id = 0;
 };
 #else
-using PipeEnd = ScopedFd;
+using PipeEnd = base::ScopedFd;
 struct NativeChild {
-  ScopedChild process;
+  base::ScopedChild process;
 };
 #endif
 

@@ -108,12 +108,12 @@ bool ChildProcess::IsLive() const {
 void ChildProcess::WaitForExit() {
   // Not under the lock, so that other threads can terminate the child meanwhile; the child is not
   // reaped here, so its id cannot be reused before Close.
-  native_.process.WaitForExit();
+  base::WaitForChildExit(native_.process);
 }
 
 void ChildProcess::Close() {
   std::lock_guard<std::mutex> hold(lock_);
-  native_.process.Reap();
+  base::ReapChild(native_.process);
 }
 
 void CreateChildPipes(ChildPipes& pipes) {
@@ -153,7 +153,7 @@ std::shared_ptr<ChildProcess> LaunchChild(const NativeString& application,
     return nullptr;
   }
   NativeChild native;
-  native.process = ScopedChild(pid);
+  native.process = base::ScopedChild(pid);
   return std::make_shared<ChildProcess>(std::move(native));
 }
 

@@ -13,6 +13,13 @@
 
 namespace vpn {
 
+// Log lines both kinds write. They stay word for word, the misspelt "sucessfully" and the "yes" of
+// the write that carries the Xray configuration included: readers of the log match them as they
+// are.
+inline constexpr std::string_view kTerminatedLine = "Terminate vpn was sucessfully";
+inline constexpr std::string_view kTerminateFailedLine = "Terminate vpn was failed";
+inline constexpr std::string_view kWritingYesFailedLine = "Error writing yes to process.";
+
 // What sets one kind of connection apart. The methods named "...Locked" run with the VPN state's
 // lock held, as parts of one decision: they may log, change the flags and post events, and must
 // not block. Within each, the flags change before the events that announce the change are posted.

@@ -112,13 +112,12 @@ class OpenConnectKind : public ConnectionKind {
   }
   EventStream Stream() const override { return EventStream::kOpenConnect; }
 
-  // "sucessfully" as it always was: log readers match the line as it is.
   void StopLocked(Connection* latest) override {
     if (latest == nullptr || !latest->Stop()) {
-      logging::Err("Terminate vpn was failed");
+      logging::Err(kTerminateFailedLine);
       return;
     }
-    logging::Err("Terminate vpn was sucessfully");
+    logging::Err(kTerminatedLine);
     ClearFlags();
     latest->Post(static_cast<int32_t>(OpenConnectEvent::Disconnected));
   }
@@ -170,7 +169,7 @@ class OpenConnectKind : public ConnectionKind {
       case Reply::kNone:
         break;
       case Reply::kYes:
-        AnswerChild(pipes, "yes", "Error writing yes to process.");
+        AnswerChild(pipes, "yes", kWritingYesFailedLine);
         break;
       case Reply::kUserName:
         AnswerChild(pipes, user_name_, "Error writing username to process.");

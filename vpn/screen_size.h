@@ -4,6 +4,9 @@
 #include <cstdint>
 #include <string>
 
+// Neither function keeps state; any thread may call them. The control channel calls them on the
+// platform thread while it answers "screen_size".
+
 namespace vpn {
 
 struct DesktopMeasurement {

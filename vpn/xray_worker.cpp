@@ -51,9 +51,9 @@ class XrayKind : public ConnectionKind {
   void StopLocked(Connection* latest) override {
     RequestProxyOff(latest);
     if (latest != nullptr && latest->Stop()) {
-      logging::Err("Terminate vpn was sucessfully");
+      logging::Err(kTerminatedLine);
     } else {
-      logging::Err("Terminate vpn was failed");
+      logging::Err(kTerminateFailedLine);
     }
     ClearFlags();
     if (latest != nullptr) {
@@ -93,7 +93,7 @@ class XrayKind : public ConnectionKind {
     if (Holds(chunk, "stdin:")) {
       logging::Err("Writing config to stdin");
       logging::Err(configuration_);
-      AnswerChild(pipes, configuration_, "Error writing yes to process.");
+      AnswerChild(pipes, configuration_, kWritingYesFailedLine);
     } else if (Holds(chunk, "[Warning] core: Xray") && Holds(chunk, "started")) {
       ActUnlessEnded(connection,
                      [&connection] { connection.Post(static_cast<int32_t>(XrayEvent::Started)); });

@@ -13,7 +13,6 @@
 
 #include "base/log.h"
 #include "stand_ins/embedder/files.h"
-#include "stand_ins/embedder/text_win32.h"
 #include "stand_ins/embedder/value_json.h"
 #include "stand_ins/embedder/view_window_win32.h"
 #include "stand_ins/embedder/window_ops_win32.h"

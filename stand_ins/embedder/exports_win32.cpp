@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "base/log.h"
+#include "base/utf_conversion.h"
 #include "shell/embedder/embedder_api.h"
 #include "stand_ins/embedder/dpi_win32.h"
 #include "stand_ins/embedder/engine_win32.h"
 #include "stand_ins/embedder/stand_in_exports.h"
-#include "stand_ins/embedder/text_win32.h"
 #include "stand_ins/embedder/view_window_win32.h"
 
 struct FlutterDesktopEngine {
@@ -73,7 +73,7 @@ FlutterDesktopViewControllerRef FlutterDesktopViewControllerCreate(int width, in
   engine->handed_over = true;
   stand_in::Engine& inner = *engine->engine;
   if (!inner.AssetsPresent()) {
-    Complain("no assets folder at " + stand_in::WideToUtf8(inner.assets_path()));
+    Complain("no assets folder at " + base::WideToUtf8(inner.assets_path()));
     return nullptr;
   }
   controller->view.window =

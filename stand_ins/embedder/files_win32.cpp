@@ -4,17 +4,17 @@
 #include <filesystem>
 #include <system_error>
 
-#include "stand_ins/embedder/text_win32.h"
+#include "base/utf_conversion.h"
 
 namespace stand_in {
 namespace {
 
 Transcript::FileOwner Open(const std::string& path, const wchar_t* mode) {
-  return Transcript::FileOwner(_wfopen(Utf8ToWide(path).c_str(), mode), &std::fclose);
+  return Transcript::FileOwner(_wfopen(base::Utf8ToWide(path).c_str(), mode), &std::fclose);
 }
 
 bool CreateParentFolders(const std::string& path, std::string* error) {
-  const std::filesystem::path target(Utf8ToWide(path));
+  const std::filesystem::path target(base::Utf8ToWide(path));
   std::error_code failure;
   if (target.has_parent_path()) {
     std::filesystem::create_directories(target.parent_path(), failure);

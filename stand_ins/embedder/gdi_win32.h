@@ -3,79 +3,53 @@
 
 #include <windows.h>
 
-#include <utility>
+#include "base/scoped_generic.h"
 
 namespace stand_in {
 
-// Owns a GDI object (bitmap, font, brush): DeleteObject at the end.
-class GdiObject {
- public:
-  GdiObject() = default;
-  explicit GdiObject(HGDIOBJ object) : object_(object) {}
-  GdiObject(GdiObject&& other) noexcept : object_(std::exchange(other.object_, nullptr)) {}
-  GdiObject& operator=(GdiObject&& other) noexcept {
-    if (this != &other) Reset(std::exchange(other.object_, nullptr));
-    return *this;
-  }
-  GdiObject(const GdiObject&) = delete;
-  GdiObject& operator=(const GdiObject&) = delete;
-  ~GdiObject() { Reset(nullptr); }
-
-  HGDIOBJ get() const { return object_; }
-  void Reset(HGDIOBJ object) {
-    if (object_ != nullptr) DeleteObject(object_);
-    object_ = object;
-  }
-
- private:
-  HGDIOBJ object_ = nullptr;
+// A GDI object (bitmap, font, brush): DeleteObject at the end.
+struct GdiObjectTraits : base::NullMeansNoneTraits<HGDIOBJ> {
+  static void Free(HGDIOBJ object) { DeleteObject(object); }
 };
+using GdiObject = base::ScopedGeneric<GdiObjectTraits>;
 
 // A memory device context: DeleteDC at the end.
-class MemoryDc {
- public:
-  explicit MemoryDc(HDC compatible_with) : dc_(CreateCompatibleDC(compatible_with)) {}
-  MemoryDc(const MemoryDc&) = delete;
-  MemoryDc& operator=(const MemoryDc&) = delete;
-  ~MemoryDc() {
-    if (dc_ != nullptr) DeleteDC(dc_);
-  }
-  HDC get() const { return dc_; }
-
- private:
-  HDC dc_;
+struct MemoryDcTraits : base::NullMeansNoneTraits<HDC> {
+  static void Free(HDC dc) { DeleteDC(dc); }
 };
+using MemoryDc = base::ScopedGeneric<MemoryDcTraits>;
 
 // The device context of a whole window, frame included: ReleaseDC at the end.
-class WindowDc {
- public:
-  explicit WindowDc(HWND window) : window_(window), dc_(GetWindowDC(window)) {}
-  WindowDc(const WindowDc&) = delete;
-  WindowDc& operator=(const WindowDc&) = delete;
-  ~WindowDc() {
-    if (dc_ != nullptr) ReleaseDC(window_, dc_);
-  }
-  HDC get() const { return dc_; }
-
- private:
-  HWND window_;
-  HDC dc_;
+struct WindowDcTraits {
+  struct Value {
+    HWND window;
+    HDC dc;
+  };
+  static Value None() { return {nullptr, nullptr}; }
+  static bool IsValid(Value value) { return value.dc != nullptr; }
+  static void Free(Value value) { ReleaseDC(value.window, value.dc); }
 };
+using WindowDc = base::ScopedGeneric<WindowDcTraits>;
 
-// Selects an object into a device context for one scope, then puts the previous one back.
-class Selection {
- public:
-  Selection(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
-  Selection(const Selection&) = delete;
-  Selection& operator=(const Selection&) = delete;
-  ~Selection() {
-    if (previous_ != nullptr && previous_ != HGDI_ERROR) SelectObject(dc_, previous_);
+inline WindowDc GetWholeWindowDc(HWND window) { return WindowDc({window, GetWindowDC(window)}); }
+
+// An object selected into a device context: the one it replaced is put back at the end.
+struct SelectionTraits {
+  struct Value {
+    HDC dc;
+    HGDIOBJ previous;
+  };
+  static Value None() { return {nullptr, nullptr}; }
+  static bool IsValid(Value value) {
+    return value.previous != nullptr && value.previous != HGDI_ERROR;
   }
-
- private:
-  HDC dc_;
-  HGDIOBJ previous_;
+  static void Free(Value value) { SelectObject(value.dc, value.previous); }
 };
+using Selection = base::ScopedGeneric<SelectionTraits>;
+
+inline Selection SelectForScope(HDC dc, HGDIOBJ object) {
+  return Selection({dc, SelectObject(dc, object)});
+}
 
 }  // namespace stand_in
 

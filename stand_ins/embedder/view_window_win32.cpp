@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "base/utf_conversion.h"
 #include "stand_ins/embedder/engine_win32.h"
-#include "stand_ins/embedder/text_win32.h"
 
 namespace stand_in {
 namespace {
@@ -154,7 +154,7 @@ void ViewWindow::DrawLines(HDC dc) {
   GetClientRect(hwnd_, &client);
   FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
 
-  Selection font(dc, font_.get());
+  const Selection font = SelectForScope(dc, font_.Get());
   TEXTMETRICW metrics{};
   GetTextMetricsW(dc, &metrics);
   const int line_height = metrics.tmHeight > 0 ? metrics.tmHeight : kFontHeight;
@@ -183,7 +183,7 @@ void ViewWindow::DrawLines(HDC dc) {
 
 void ViewWindow::DrawLine(HDC dc, int y, const std::string& line) {
   SetTextColor(dc, line.rfind("FAILED", 0) == 0 ? kFailureColour : kTextColour);
-  const std::wstring text = Utf8ToWide(line);
+  const std::wstring text = base::Utf8ToWide(line);
   TextOutW(dc, kMargin, y, text.c_str(), static_cast<int>(text.size()));
 }
 

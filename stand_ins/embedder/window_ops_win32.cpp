@@ -37,8 +37,9 @@ bool CaptureWindow(HWND window, BgrImage* image, std::string* error) {
   RedrawWindow(window, nullptr, nullptr,
                RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
 
-  WindowDc source(window);
-  MemoryDc memory(source.get());
+  const WindowDc source = GetWholeWindowDc(window);
+  const HDC source_dc = source.Get().dc;
+  const MemoryDc memory(CreateCompatibleDC(source_dc));
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(info.bmiHeader);
   info.bmiHeader.biWidth = width;
@@ -47,15 +48,14 @@ bool CaptureWindow(HWND window, BgrImage* image, std::string* error) {
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
-  GdiObject bitmap(CreateDIBSection(source.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-  if (source.get() == nullptr || memory.get() == nullptr || bitmap.get() == nullptr ||
-      bits == nullptr) {
+  const GdiObject bitmap(CreateDIBSection(source_dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!source.IsValid() || !memory.IsValid() || !bitmap.IsValid() || bits == nullptr) {
     *error = "no drawing surface";
     return false;
   }
   {
-    Selection selected(memory.get(), bitmap.get());
-    if (!BitBlt(memory.get(), 0, 0, width, height, source.get(), 0, 0, SRCCOPY)) {
+    const Selection selected = SelectForScope(memory.Get(), bitmap.Get());
+    if (!BitBlt(memory.Get(), 0, 0, width, height, source_dc, 0, 0, SRCCOPY)) {
       *error = "the window's pixels cannot be read";
       return false;
     }

@@ -2,50 +2,44 @@
 
 #include <shellapi.h>
 
+#include "base/scoped_win32.h"
+#include "base/utf_conversion.h"
 #include "stand_ins/scripted_child/child_io.h"
 
 namespace stand_in {
 namespace {
 
-std::string Utf8(const wchar_t* text, int units) {
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text, units, nullptr, 0, nullptr, nullptr);
-  std::string utf8(size > 0 ? static_cast<size_t>(size) : 0, '\0');
-  if (size > 0) {
-    WideCharToMultiByte(CP_UTF8, 0, text, units, utf8.data(), size, nullptr, nullptr);
-  }
-  return utf8;
-}
-
-std::string Utf8(const wchar_t* text) { return Utf8(text, static_cast<int>(wcslen(text))); }
+// The block GetEnvironmentStringsW hands out.
+struct EnvironmentBlockTraits : base::NullMeansNoneTraits<wchar_t*> {
+  static void Free(wchar_t* block) { FreeEnvironmentStringsW(block); }
+};
 
 }  // namespace
 
 std::vector<std::string> CommandArguments(int /*argc*/, char** /*argv*/) {
   std::vector<std::string> arguments;
   int count = 0;
-  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
-  if (wide == nullptr) {
+  const base::ScopedLocalMemory<wchar_t**> wide(CommandLineToArgvW(GetCommandLineW(), &count));
+  if (!wide.IsValid()) {
     return arguments;
   }
   for (int i = 0; i < count; ++i) {
-    arguments.push_back(Utf8(wide[i]));
+    arguments.push_back(base::WideToUtf8(wide.Get()[i]));
   }
-  LocalFree(wide);
   return arguments;
 }
 
-std::string RawCommandLine() { return Utf8(GetCommandLineW()); }
+std::string RawCommandLine() { return base::WideToUtf8(GetCommandLineW()); }
 
 std::vector<std::string> EnvironmentEntries() {
   std::vector<std::string> entries;
-  wchar_t* block = GetEnvironmentStringsW();
-  if (block == nullptr) {
+  const base::ScopedGeneric<EnvironmentBlockTraits> block(GetEnvironmentStringsW());
+  if (!block.IsValid()) {
     return entries;
   }
-  for (const wchar_t* entry = block; *entry != L'\0'; entry += wcslen(entry) + 1) {
-    entries.push_back(Utf8(entry));
+  for (const wchar_t* entry = block.Get(); *entry != L'\0'; entry += wcslen(entry) + 1) {
+    entries.push_back(base::WideToUtf8(entry));
   }
-  FreeEnvironmentStringsW(block);
   return entries;
 }
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "base/scoped_win32.h"
-#include "shell/wide_to_utf8.h"
+#include "base/utf_conversion.h"
 
 // The resources are read back from the built program, without running it.
 namespace shell_testing {
@@ -136,7 +136,7 @@ TEST_F(ResourcesTest, VersionRecordNamesTheProductAndItsVersion) {
     SCOPED_TRACE(expected);
     const std::wstring query = std::wstring(L"\\StringFileInfo\\040904e4\\") + name;
     ASSERT_TRUE(VerQueryValueW(data.data(), query.c_str(), &value, &length));
-    EXPECT_EQ(WideToUtf8(static_cast<const wchar_t*>(value)), expected);
+    EXPECT_EQ(base::WideToUtf8(static_cast<const wchar_t*>(value)), expected);
   }
 }
 

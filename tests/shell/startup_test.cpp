@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "base/log.h"
+#include "base/utf_conversion.h"
 #include "shell/command_line_arguments.h"
 #include "shell/debug_console.h"
 #include "shell/startup.h"
-#include "shell/wide_to_utf8.h"
 #include "tests/fakes/recording_engine.h"
 #include "tests/shell/child_role.h"
 #include "tests/support/log_capture.h"
@@ -26,36 +26,9 @@ constexpr auto kChildTimeout = std::chrono::seconds(60);
 
 // "a", an unpaired high surrogate, "b".
 constexpr wchar_t kUnpairedHigh[] = {L'a', 0xD800, L'b', 0};
-// An unpaired low surrogate at the end.
-constexpr wchar_t kUnpairedLow[] = {L'a', 0xDC00, 0};
 // U+1F512 (a lock) as its surrogate pair, then U+00E9.
 constexpr wchar_t kPairAndAccent[] = {0xD83D, 0xDD12, 0x00E9, 0};
 constexpr char kPairAndAccentUtf8[] = "\xF0\x9F\x94\x92\xC3\xA9";
-
-TEST(WideToUtf8Test, LenientReplacesUnpairedSurrogatesAndStrictRefusesThem) {
-  struct Row {
-    const wchar_t* text;
-    const char* lenient;
-    const char* strict;
-  };
-  const Row rows[] = {
-      {L"C:\\Program Files\\Quorvanta", "C:\\Program Files\\Quorvanta",
-       "C:\\Program Files\\Quorvanta"},
-      {kPairAndAccent, kPairAndAccentUtf8, kPairAndAccentUtf8},
-      {L"", "", ""},
-      {nullptr, "", ""},
-      {kUnpairedHigh,
-       "a\xEF\xBF\xBD"
-       "b",
-       ""},
-      {kUnpairedLow, "a\xEF\xBF\xBD", ""},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.lenient);
-    EXPECT_EQ(WideToUtf8(row.text), row.lenient);
-    EXPECT_EQ(WideToUtf8Strict(row.text), row.strict);
-  }
-}
 
 TEST(ArgumentsFromCommandLineTest, SkipsTheProgramPathAndLeavesAnUnconvertibleArgumentEmpty) {
   const std::wstring unpaired =
@@ -173,7 +146,7 @@ TEST(PublishAssetLocationsTest, AVariableThatCannotBeSetEndsThePublishingThere) 
     EXPECT_FALSE(PublishAssetLocations(kDirectory, &RefuseOneVariable));
     EXPECT_EQ(tried_variables, std::vector<std::wstring>(names, names + refused_variable));
     EXPECT_EQ(log.Out(), kVariableLines);
-    EXPECT_EQ(log.Err(), "Failed to set " + WideToUtf8(names[refused_variable - 1]) + "\n");
+    EXPECT_EQ(log.Err(), "Failed to set " + base::WideToUtf8(names[refused_variable - 1]) + "\n");
   }
 }
 

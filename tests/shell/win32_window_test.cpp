@@ -4,6 +4,7 @@
 #include <ostream>
 #include <string>
 
+#include "base/scoped_generic.h"
 #include "shell/win32_window.h"
 #include "tests/fakes/recording_engine.h"
 #include "tests/shell/recording_window.h"
@@ -92,24 +93,24 @@ INSTANTIATE_TEST_SUITE_P(
       return "Dpi" + std::to_string(info.param.dpi) + (info.param.origin.x < 0 ? "Negative" : "");
     });
 
-// Makes every window creation of this thread fail while it exists.
-class WindowCreationRefusal {
- public:
-  WindowCreationRefusal()
-      : hook_(SetWindowsHookExW(WH_CBT, &Refuse, nullptr, GetCurrentThreadId())) {}
-  ~WindowCreationRefusal() { UnhookWindowsHookEx(hook_); }
-
- private:
-  static LRESULT CALLBACK Refuse(int code, WPARAM wparam, LPARAM lparam) {
-    return code == HCBT_CREATEWND ? 1 : CallNextHookEx(nullptr, code, wparam, lparam);
-  }
-  HHOOK hook_;
+struct HookTraits : base::NullMeansNoneTraits<HHOOK> {
+  static void Free(HHOOK hook) { UnhookWindowsHookEx(hook); }
 };
+
+LRESULT CALLBACK RefuseCreation(int code, WPARAM wparam, LPARAM lparam) {
+  return code == HCBT_CREATEWND ? 1 : CallNextHookEx(nullptr, code, wparam, lparam);
+}
+
+// Makes every window creation of this thread fail while the hook lasts.
+base::ScopedGeneric<HookTraits> RefuseWindowCreation() {
+  return base::ScopedGeneric<HookTraits>(
+      SetWindowsHookExW(WH_CBT, &RefuseCreation, nullptr, GetCurrentThreadId()));
+}
 
 TEST_F(Win32WindowTest, CreateFailsWithoutTheCreateHookWhenNoNativeWindowCanBeMade) {
   RecordingWindow window;
   {
-    WindowCreationRefusal refusal;
+    const auto refusal = RefuseWindowCreation();
     EXPECT_FALSE(window.Create(L"Never made", kOrigin, kSize));
   }
   EXPECT_EQ(window.on_create_calls, 0);

@@ -3,11 +3,11 @@
 
 #include <vector>
 
+#include "base/scoped_fd_posix.h"
 #include "tests/vpn/vpn_test_fixture.h"
 #include "vpn/child_dialogue.h"
 #include "vpn/child_process.h"
 #include "vpn/executable_directory.h"
-#include "vpn/scoped_fd_posix.h"
 
 namespace vpn_testing {
 namespace {
@@ -22,7 +22,7 @@ TEST_F(ChildProcessPosixTest, WithoutPipesNoChildIsLaunched) {
   rlimit lowered = original;
   lowered.rlim_cur = 256;
   ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &lowered), 0);
-  std::vector<vpn::ScopedFd> taken;
+  std::vector<base::ScopedFd> taken;
   for (int fd; (fd = dup(STDERR_FILENO)) >= 0;) taken.emplace_back(fd);
   vpn::ChildPipes pipes;
   vpn::CreateChildPipes(pipes);

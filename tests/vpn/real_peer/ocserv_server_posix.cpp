@@ -12,8 +12,8 @@
 #include <iterator>
 #include <thread>
 
+#include "base/scoped_fd_posix.h"
 #include "tests/vpn/real_peer/ocserv_server.h"
-#include "vpn/scoped_fd_posix.h"
 
 extern char** environ;
 
@@ -36,7 +36,7 @@ sockaddr_in Loopback(int port) {
 }
 
 bool Accepts(int port) {
-  const vpn::ScopedFd socket_fd(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  const base::ScopedFd socket_fd(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
   const sockaddr_in address = Loopback(port);
   return connect(socket_fd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) ==
          0;
@@ -66,7 +66,7 @@ std::string WhyNoServerCanRun() {
 }
 
 int FreeLocalPort() {
-  const vpn::ScopedFd socket_fd(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  const base::ScopedFd socket_fd(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
   sockaddr_in address = Loopback(0);
   socklen_t size = sizeof(address);
   if (bind(socket_fd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
