@@ -14,9 +14,9 @@
 #include <thread>
 #include <vector>
 
+#include "base/scoped_fd_posix.h"
 #include "tests/vpn/real_peer/ocserv_server.h"
 #include "tests/vpn/vpn_test_fixture.h"
-#include "vpn/scoped_fd_posix.h"
 
 // The Xray worker against Debian's real v2ray core, driven through the control channel as the UI
 // drives it. The core is launched through the test adapter beside this program (see the "xray"
@@ -79,7 +79,7 @@ class LoopbackServer {
  private:
   void Serve() const {
     for (;;) {
-      const vpn::ScopedFd client(accept4(listener_.Get(), nullptr, nullptr, SOCK_CLOEXEC));
+      const base::ScopedFd client(accept4(listener_.Get(), nullptr, nullptr, SOCK_CLOEXEC));
       if (!client.IsValid()) return;
       std::string request;
       char buffer[4096];
@@ -95,7 +95,7 @@ class LoopbackServer {
     }
   }
 
-  const vpn::ScopedFd listener_;
+  const base::ScopedFd listener_;
   int port_ = 0;
   std::thread thread_;
 };
@@ -103,7 +103,7 @@ class LoopbackServer {
 // Connects to `port` and asks for the server's page by its full address, as one asks a proxy;
 // the answer up to the server's body.
 std::string Get(int port, int server_port) {
-  const vpn::ScopedFd connection(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  const base::ScopedFd connection(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
   const timeval timeout{10, 0};
   setsockopt(connection.Get(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout));
   const sockaddr_in address = Loopback(port);
