@@ -60,8 +60,7 @@ TEST(EncodableValue, OrderingAsTheMapKeysNeedIt) {
       // Maps entry by entry in key order: equal keys, smaller value; smaller key; proper prefix.
       {EncodableMap{{1, "a"}}, EncodableMap{{1, "b"}}},
       {EncodableMap{{1, "b"}}, EncodableMap{{2, ""}}},
-      {EncodableMap{{1, "a"}}, EncodableMap{{1, "a"}, {2, ""}}},
-  };
+      {EncodableMap{{1, "a"}}, EncodableMap{{1, "a"}, {2, ""}}}};
   for (const auto& [smaller, larger] : rows) {
     SCOPED_TRACE(testing::PrintToString(smaller) + " < " + testing::PrintToString(larger));
     EXPECT_TRUE(smaller < larger);
@@ -138,8 +137,7 @@ TEST(StandardCodec, ValuesEncodeToExactlyTheseBytesAndDecodeBack) {
       {EncodableList{true, 1.0, I32s{1}},
        "0C 03 01 06 00000000 000000000000F03F 09 01 0000 01000000"},
       // Entries in key order, not in the order given.
-      {EncodableMap{{"b", 1}, {"a", 2}}, "0D 02 070161 0302000000 070162 0301000000"},
-  };
+      {EncodableMap{{"b", 1}, {"a", 2}}, "0D 02 070161 0302000000 070162 0301000000"}};
   for (const auto& [value, hex] : cases) {
     for (Path path : kBothPaths) {
       testing_support::LogCapture log;
@@ -232,8 +230,7 @@ TEST(StandardCodec, OddInputDecodesToTheseValuesWithTheseLines) {
       {"0E FFFFFFFFFF", F32s{}, 0, read},
       {"0C FFFFFFFFFF 01 02", EncodableList{true, false}, 0, read},
       {"07 03 6162", "", 2, read},
-      {"09 02 0000 01000000 020000", I32s{}, 7, read},
-  };
+      {"09 02 0000 01000000 020000", I32s{}, 7, read}};
   for (const auto& [hex, value, unread, log] : cases) ExpectDecodes(hex, value, unread, log);
 }
 
@@ -386,8 +383,7 @@ TEST(StandardMethodCodec, CallsAndEnvelopesEncodeToTheseBytes) {
       {Codec().EncodeSuccessEnvelope(&number), "00 06 000000000000 000000000000F03F"},
       {Codec().EncodeErrorEnvelope("E", ""), "01 070145 00 00"},
       {Codec().EncodeErrorEnvelope("E", "m"), "01 070145 07016D 00"},
-      {Codec().EncodeErrorEnvelope("", "", &details), "01 0700 00 0307000000"},
-  };
+      {Codec().EncodeErrorEnvelope("", "", &details), "01 0700 00 0307000000"}};
   for (const auto& [bytes, hex] : cases) EXPECT_EQ(*bytes, Hex(hex)) << hex;
 }
 
@@ -408,8 +404,7 @@ TEST(StandardMethodCodec, CallsDecodeToTheirNameAndArgumentsOrToNoCall) {
       {"03 01000000", "no call", not_a_string},
       {"", "no call", InvalidReads() + not_a_string},
       {"0F", "no call",
-       "Unknown type in StandardCodecSerializer::ReadValueOfType: 15\n" + not_a_string},
-  };
+       "Unknown type in StandardCodecSerializer::ReadValueOfType: 15\n" + not_a_string}};
   for (const auto& [hex, call, lines] : cases) {
     testing_support::LogCapture log;
     const Bytes bytes = Hex(hex);
@@ -449,8 +444,7 @@ TEST(StandardMethodCodec, EachResponseEnvelopeCallsTheResultOnceOrNotAtAll) {
       {"FF 00", false, {}, ""},
       // A code that is not a string, a message that is neither null nor a string.
       {"01 0301000000 00 00", false, {}, ""},
-      {"01 070145 0301000000 00", false, {}, ""},
-  };
+      {"01 070145 0301000000 00", false, {}, ""}};
   for (const auto& [hex, understood, answers, lines] : cases) {
     testing_support::LogCapture log;
     RecordingResult result;

@@ -62,6 +62,12 @@ class MessengerTest : public testing::Test {
   std::optional<Response> Call(const std::string& name, EncodableValue arguments = {}) {
     return embedder_.ResponseTo(embedder_.Deliver(channel_, EncodedCall(name, arguments)));
   }
+  // Its bytes, where one must have come; no data is a null pointer.
+  Bytes Answer(const std::string& name, EncodableValue arguments = {}) {
+    const std::optional<Response> response = Call(name, std::move(arguments));
+    EXPECT_TRUE(response && response->null_data == response->bytes.empty()) << name;
+    return response ? response->bytes : Bytes{0xEE};
+  }
 
   std::string channel_ = "quorvanta/channeling";
   testing_support::LogCapture log_;
@@ -145,63 +151,37 @@ TEST_F(BinaryMessenger, OneHandlerPerNameAtAStableAddressUntilRemovedOrTheMessen
   EXPECT_EQ(embedder_.Calls().size(), calls);
 }
 
-// A handler that keeps each incoming message's reply, to answer it later.
-class Replies : public MessengerTest {
- protected:
-  void SetUp() override {
-    messenger_.SetMessageHandler(channel_,
-                                 [this](const uint8_t*, size_t, flutter::ChannelReply reply) {
-                                   kept_.push_back(std::move(reply));
-                                 });
-  }
-  void TearDown() override {
-    kept_.clear();
-    MessengerTest::TearDown();
-  }
-
-  const FlutterDesktopMessageResponseHandle* DeliverOne() {
-    return embedder_.Deliver(channel_, {7, 1, 'x', 0});
-  }
-  void Answer(size_t reply, const Bytes& answer) { kept_[reply](answer.data(), answer.size()); }
-
-  std::vector<flutter::ChannelReply> kept_;
-};
-
-// Answers while the engine is unavailable are dropped silently and leave the reply pending; of the
-// answers after that only the first is sent, each later one writes a line. A null lock value is
-// not unlocked.
-TEST_F(Replies, OnlyTheFirstAnswerWhileTheEngineIsAvailableIsSent) {
-  const auto* handle = DeliverOne();
+// Each incoming message holds one add-ref until the last reply holding it goes (at once for one
+// dropped unanswered), answered or not. Answers while the engine is unavailable are dropped
+// silently and leave the reply pending; of the answers after that only the first is sent, each
+// later one writes a line. A null lock value is not unlocked.
+TEST_F(BinaryMessenger, RepliesAnswerOnceWhileAvailableAndHoldAReferenceUntilDestroyed) {
+  std::vector<flutter::ChannelReply> kept;
+  messenger_.SetMessageHandler(channel_,
+                               [&kept](const uint8_t*, size_t, flutter::ChannelReply reply) {
+                                 kept.push_back(std::move(reply));
+                               });
+  const auto* first = embedder_.Deliver(channel_, {1});
+  const auto* second = embedder_.Deliver(channel_, {2});
+  auto answer = [&kept](const Bytes& bytes) { kept[0](bytes.data(), bytes.size()); };
   embedder_.SetAvailable(false);
-  Answer(0, {0, 1});
-  Answer(0, {0, 1});
-  EXPECT_EQ(embedder_.ResponseTo(handle), std::nullopt);
+  answer({0, 1});
+  answer({0, 1});
+  EXPECT_EQ(embedder_.ResponseTo(first), std::nullopt);
   EXPECT_THAT(log_.Err(), IsEmpty()) << "an unavailable engine is not a duplicate response";
 
   embedder_.SetAvailable(true);
-  Answer(0, {0, 7, 1, '1'});
-  Answer(0, {0, 0});
-  ASSERT_NE(embedder_.ResponseTo(handle), std::nullopt);
-  EXPECT_EQ(embedder_.ResponseTo(handle)->bytes, (Bytes{0, 7, 1, '1'}));
+  answer({0, 7, 1, '1'});
+  answer({0, 0});
+  EXPECT_EQ(embedder_.ResponseTo(first).value_or(Response()).bytes, (Bytes{0, 7, 1, '1'}));
   EXPECT_EQ(log_.Err(), "Error: Response can be set only once. Ignoring duplicate response.\n");
-
-  embedder_.SetLockReturnsNull(true);
-  const auto* unlocked = DeliverOne();
-  Answer(1, {0, 0});
-  EXPECT_NE(embedder_.ResponseTo(unlocked), std::nullopt);
-}
-
-// One add-ref per incoming message, released when the last reply holding it goes: at once for a
-// reply dropped unanswered, later for a kept one, whether or not it was answered.
-TEST_F(Replies, EachMessageHoldsOneReferenceUntilItsReplyIsDestroyed) {
-  static_cast<void>(DeliverOne());
-  static_cast<void>(DeliverOne());
-  EXPECT_EQ(embedder_.OutstandingReferences(), 2);
-  Answer(0, {0, 0});
   EXPECT_EQ(embedder_.OutstandingReferences(), 2) << "answering does not drop the reference";
-  kept_.erase(kept_.begin());
+  kept.erase(kept.begin());
   EXPECT_EQ(embedder_.OutstandingReferences(), 1);
 
+  embedder_.SetLockReturnsNull(true);
+  answer({0, 0});
+  EXPECT_NE(embedder_.ResponseTo(second), std::nullopt);
   messenger_.SetMessageHandler(channel_, [](const uint8_t*, size_t, flutter::ChannelReply) {});
   EXPECT_EQ(Call("dropped"), std::nullopt);
   EXPECT_EQ(embedder_.OutstandingReferences(), 1);
@@ -313,8 +293,7 @@ TEST_F(MethodChannelTest, EveryWayOfAnsweringSendsItsResponseOnce) {
          kept_.reset();
        },
        "00 03 00000000", ""},
-      {"kept, never answered", keep, [this] { kept_.reset(); }, std::nullopt, unanswered},
-  };
+      {"kept, never answered", keep, [this] { kept_.reset(); }, std::nullopt, unanswered}};
   const EncodableValue arguments(EncodableList{"vpn.example", "user"});
   for (const AnswerCase& test : cases) {
     SCOPED_TRACE(test.name);
@@ -350,30 +329,17 @@ TEST_F(MethodChannelTest, DuplicateAnswerLineIsWrittenInTwoPieces) {
                           " and it can be called exactly once. Ignoring duplicate result.\n"));
 }
 
-Bytes ErrorEnvelope(const std::string& code, const std::string& message,
-                    const EncodableValue* details = nullptr) {
-  return *Codec()->EncodeErrorEnvelope(code, message, details);
+Bytes ErrorEnvelope(const std::string& code, const std::string& message) {
+  return *Codec()->EncodeErrorEnvelope(code, message);
 }
 
-// A stream handler that records what the channel asks of it and answers as told.
+// A stream handler that records what the channel asks of it and answers as told: a failure is
+// "E", "m" with details int32 7, whose address is kept.
 class EventChannelTest : public MessengerTest {
  protected:
   void SetUp() override {
     channel_ = "openconnect_events";
-    InstallRecordingHandler();
-  }
-
-  void InstallRecordingHandler() {
-    Install(std::make_unique<flutter::StreamHandlerFunctions<>>(
-        [this](const EncodableValue* arguments, std::unique_ptr<flutter::EventSink<>>&& sink) {
-          Record("listen", arguments);
-          sinks_.push_back(std::move(sink));
-          return listen_fails_ ? MakeError("bad", "no") : nullptr;
-        },
-        [this](const EncodableValue* arguments) {
-          Record("cancel", arguments);
-          return cancel_fails_ ? MakeError("E", "m") : nullptr;
-        }));
+    Install(RecordingHandler());
   }
 
   // Installs through a channel object that is gone right after.
@@ -381,28 +347,26 @@ class EventChannelTest : public MessengerTest {
     flutter::EventChannel<>(&messenger_, channel_, Codec()).SetStreamHandler(std::move(handler));
   }
 
-  // "listen(<arguments>)", with nothing between the brackets for an empty arguments pointer.
-  void Record(const std::string& call, const EncodableValue* arguments) {
-    calls_.push_back(call + "(" + (arguments ? testing::PrintToString(*arguments) : "") + ")");
-  }
-
-  // An error with details int32 7, whose address is kept.
-  std::unique_ptr<flutter::StreamHandlerError<>> MakeError(const char* code, const char* message) {
-    auto error = std::make_unique<flutter::StreamHandlerError<>>(
-        flutter::StreamHandlerError<>{code, message, std::make_unique<EncodableValue>(int32_t{7})});
-    std::ostringstream address;
-    address << error->details.get();
-    details_address_ = address.str();
-    return error;
-  }
-
-  // The answer's bytes, with no data as empty bytes.
-  Bytes Answer(const std::string& method, const EncodableValue& arguments = {}) {
-    const auto response = Call(method, arguments);
-    EXPECT_TRUE(response.has_value()) << method << " was not answered";
-    if (!response) return {0xEE};
-    EXPECT_EQ(response->null_data, response->bytes.empty()) << method;
-    return response->bytes;
+  std::unique_ptr<flutter::StreamHandler<>> RecordingHandler() {
+    // Records "listen(<arguments>)", with nothing in the brackets for an empty pointer.
+    auto respond = [this](std::string call, const EncodableValue* arguments, bool fails) {
+      calls_.push_back(call + "(" + (arguments ? testing::PrintToString(*arguments) : "") + ")");
+      if (!fails) return std::unique_ptr<flutter::StreamHandlerError<>>();
+      auto error = std::make_unique<flutter::StreamHandlerError<>>(
+          flutter::StreamHandlerError<>{"E", "m", std::make_unique<EncodableValue>(int32_t{7})});
+      std::ostringstream address;
+      address << error->details.get();
+      details_address_ = address.str();
+      return error;
+    };
+    return std::make_unique<flutter::StreamHandlerFunctions<>>(
+        [this, respond](const EncodableValue* arguments, auto&& sink) {
+          sinks_.push_back(std::move(sink));
+          return respond("listen", arguments, listen_fails_);
+        },
+        [this, respond](const EncodableValue* arguments) {
+          return respond("cancel", arguments, cancel_fails_);
+        });
   }
 
   std::vector<std::string> calls_;
@@ -422,8 +386,8 @@ using Calls = std::vector<std::string>;
 
 struct ProtocolCase {
   const char* name;
-  bool listen_fails;  // with "bad", "no" and details int32 7
-  bool cancel_fails;  // with "E", "m" and details int32 7
+  bool listen_fails;
+  bool cancel_fails;
   Steps steps;
   Calls handler_calls;
   std::string log;  // "@" stands for the address of the error's details
@@ -431,12 +395,10 @@ struct ProtocolCase {
 
 TEST_F(EventChannelTest, EachMessageInEachStateCallsTheHandlerAndAnswersAsTheTableSays) {
   const EncodableValue null;
-  const EncodableValue seven(int32_t{7});
   const Bytes ok = {0x00, 0x00};  // success with a null result
   const Bytes none = {};          // no data
   const Bytes idle = ErrorEnvelope("error", "No active stream to cancel");
-  const Bytes listen_error = Hex("01 0703626164 07026E6F 0307000000");  // "bad", "no", 7
-  const Bytes cancel_error = ErrorEnvelope("E", "m", &seven);
+  const Bytes error = Hex("01 070145 07016D 0307000000");  // "E", "m", int32 7
   const ProtocolCase cases[] = {
       {"listen when idle", false, false, Steps{{"listen", int32_t{5}, ok}}, Calls{"listen(<2>5)"},
        ""},
@@ -448,13 +410,13 @@ TEST_F(EventChannelTest, EachMessageInEachStateCallsTheHandlerAndAnswersAsTheTab
        Calls{"listen(<0>null)", "cancel()", "listen(<0>null)"},
        "Failed to cancel existing stream: E, m, @"},
       {"a failed listen answers its error and stays listening", true, false,
-       Steps{{"listen", null, listen_error}, {"cancel", null, ok}},
+       Steps{{"listen", null, error}, {"cancel", null, ok}},
        Calls{"listen(<0>null)", "cancel(<0>null)"}, ""},
       {"cancel passes its arguments and goes idle", false, false,
        Steps{{"listen", null, ok}, {"cancel", "bye", ok}, {"cancel", null, idle}},
        Calls{"listen(<0>null)", "cancel(<5>\"bye\")"}, ""},
       {"a failed cancel answers its error and still goes idle", false, true,
-       Steps{{"listen", null, ok}, {"cancel", null, cancel_error}, {"cancel", null, idle}},
+       Steps{{"listen", null, ok}, {"cancel", null, error}, {"cancel", null, idle}},
        Calls{"listen(<0>null)", "cancel(<0>null)"}, ""},
       {"cancel when idle calls nothing", false, false, Steps{{"cancel", null, idle}}, Calls{}, ""},
       {"other names change nothing when idle", false, false,
@@ -465,13 +427,12 @@ TEST_F(EventChannelTest, EachMessageInEachStateCallsTheHandlerAndAnswersAsTheTab
        Calls{}, ""},
       {"other names change nothing while listening", false, false,
        Steps{{"listen", null, ok}, {"Cancel", null, none}, {"cancel", null, ok}},
-       Calls{"listen(<0>null)", "cancel(<0>null)"}, ""},
-  };
+       Calls{"listen(<0>null)", "cancel(<0>null)"}, ""}};
   for (const ProtocolCase& test : cases) {
     SCOPED_TRACE(test.name);
     listen_fails_ = test.listen_fails;
     cancel_fails_ = test.cancel_fails;
-    InstallRecordingHandler();  // starts idle, even where the row before ended listening
+    Install(RecordingHandler());  // starts idle, even where the row before ended listening
     calls_.clear();
     log_.Clear();
     for (const Step& step : test.steps) {

@@ -70,8 +70,8 @@ struct RecordingMessenger::State {
   std::deque<std::pair<FlutterDesktopBinaryReply, void*>> pending_sends;
   std::vector<Delivery> deliveries;
   uintptr_t delivered = 0;
-  int outstanding_references = 0;
-  int locks_held = 0;
+  std::atomic<int> outstanding_references{0};
+  std::atomic<int> locks_held{0};
 };
 
 namespace {
@@ -203,13 +203,13 @@ void RecordingMessenger::MoveCallsInto(std::vector<MessengerCall>* calls) {
 std::vector<std::string> RecordingMessenger::Violations() const {
   return state_->Locked([this] {
     std::vector<std::string> violations = state_->violations;
-    if (state_->locks_held > 0) violations.emplace_back("messenger lock still held");
+    if (state_->locks_held.load() > 0) violations.emplace_back("messenger lock still held");
     return violations;
   });
 }
 
 int RecordingMessenger::OutstandingReferences() const {
-  return state_->Locked([this] { return state_->outstanding_references; });
+  return state_->outstanding_references.load();
 }
 
 }  // namespace testing_fakes
@@ -272,18 +272,16 @@ void FlutterDesktopMessengerSetCallback(FlutterDesktopMessengerRef messenger, co
 FlutterDesktopMessengerRef FlutterDesktopMessengerAddRef(FlutterDesktopMessengerRef messenger) {
   auto& state = Current();
   messenger->references.fetch_add(1);
-  state.Locked([&] { ++state.outstanding_references; });
+  ++state.outstanding_references;
   return messenger;
 }
 
 void FlutterDesktopMessengerRelease(FlutterDesktopMessengerRef messenger) {
   auto& state = Current();
-  const bool matched = state.Locked([&] {
-    if (messenger == nullptr || state.outstanding_references == 0) return false;
-    --state.outstanding_references;
-    return true;
-  });
-  if (!matched) return state.Violation("release without a matching add-ref");
+  if (state.outstanding_references.fetch_sub(1) <= 0) {
+    ++state.outstanding_references;
+    return state.Violation("release without a matching add-ref");
+  }
   testing_fakes::DropReference(messenger);
 }
 
@@ -305,7 +303,7 @@ FlutterDesktopMessengerRef FlutterDesktopMessengerLock(FlutterDesktopMessengerRe
   }
   messenger->engine_lock.lock();
   messenger->lock_owner.store(std::this_thread::get_id());
-  state.Locked([&] { ++state.locks_held; });
+  ++state.locks_held;
   return messenger;
 }
 
@@ -315,7 +313,7 @@ void FlutterDesktopMessengerUnlock(FlutterDesktopMessengerRef messenger) {
   if (messenger->lock_owner.load() != std::this_thread::get_id()) {
     return state.Violation("unlock by a thread that does not hold the lock");
   }
-  state.Locked([&] { --state.locks_held; });
+  --state.locks_held;
   messenger->lock_owner.store(std::thread::id());
   messenger->engine_lock.unlock();
 }
