@@ -41,7 +41,7 @@ struct RecordingMessenger::State {
       calls.push_back(
           {function, messenger, channel,
            data != nullptr ? std::vector<uint8_t>(data, data + size) : std::vector<uint8_t>(),
-           data == nullptr, callback});
+           data == nullptr, callback, std::this_thread::get_id()});
     });
   }
 

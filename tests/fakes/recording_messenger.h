@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "shell/embedder/embedder_api.h"
@@ -22,6 +23,7 @@ struct MessengerCall {
   std::vector<uint8_t> bytes;
   bool null_data = false;
   FlutterDesktopMessageCallback callback = nullptr;
+  std::thread::id thread;  // the caller's
 };
 
 // What a response to an incoming message carried.
