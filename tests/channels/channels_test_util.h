@@ -31,9 +31,10 @@ using F32s = std::vector<float>;
 // "07 03 61" -> {0x07, 0x03, 0x61}; spaces between pairs of digits are ignored.
 inline Bytes Hex(std::string_view text) {
   Bytes bytes;
-  for (size_t i = 0; i < text.size(); i += text[i] == ' ' ? 1 : 2) {
-    if (text[i] != ' ')
-      bytes.push_back(static_cast<uint8_t>(std::stoi(std::string(text.substr(i, 2)), nullptr, 16)));
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == ' ') continue;
+    bytes.push_back(static_cast<uint8_t>(std::stoi(std::string(text.substr(i, 2)), nullptr, 16)));
+    ++i;  // the second digit
   }
   return bytes;
 }
