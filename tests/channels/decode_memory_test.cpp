@@ -9,8 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/channels/codec_test_util.h"
-#include "tests/support/log_capture.h"
+#include "tests/channels/channels_test_util.h"
 
 namespace {
 
@@ -32,6 +31,7 @@ void* AllocateOrFail(size_t size) {
 
 }  // namespace
 
+// Every form, so that none reaches a sanitizer's own allocator.
 void* operator new(size_t size) { return AllocateOrFail(size); }
 void* operator new[](size_t size) { return AllocateOrFail(size); }
 void* operator new(size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
@@ -43,7 +43,7 @@ void operator delete[](void* pointer, size_t) noexcept { std::free(pointer); }
 void operator delete(void* pointer, const std::nothrow_t&) noexcept { std::free(pointer); }
 void operator delete[](void* pointer, const std::nothrow_t&) noexcept { std::free(pointer); }
 
-namespace flutter {
+namespace channels_test {
 namespace {
 
 struct Usage {
@@ -52,17 +52,16 @@ struct Usage {
 };
 
 // Decodes `bytes` and reports what that took, the decoded value's own storage included.
-Usage MeasureDecode(const std::vector<uint8_t>& bytes) {
-  testing_support::LogCapture log;
+Usage MeasureDecode(const Bytes& bytes) {
   const Usage before{allocated_bytes.load(), allocations.load()};
-  { codec_test::Decoded decoded = codec_test::Decode(bytes); }
+  Decode(bytes);
   return {allocated_bytes.load() - before.bytes, allocations.load() - before.allocations};
 }
 
 TEST(DecodeMemory, HugeDeclaredSizesAllocateNothingTheMessageCannotFill) {
   for (const char* hex : {"0C FFFFFFFFFF", "0D FFFFFFFFFF", "07 FFFFFFFFFF", "08 FFFFFFFFFF",
                           "09 FFFFFFFFFF", "0A FFFFFFFFFF", "0B FFFFFFFFFF", "0E FFFFFFFFFF"}) {
-    EXPECT_LT(MeasureDecode(codec_test::Hex(hex)).bytes, 4096u) << hex;
+    EXPECT_LT(MeasureDecode(Hex(hex)).bytes, 4096u) << hex;
   }
 }
 
@@ -70,8 +69,8 @@ TEST(DecodeMemory, HugeDeclaredSizesAllocateNothingTheMessageCannotFill) {
 // if every level reserved room for what remains, the reservations alone would be the nesting
 // depth times the message.
 TEST(DecodeMemory, NestedHugeListsReserveInProportionToTheMessageOnly) {
-  std::vector<uint8_t> bytes;
-  for (int i = 0; i < StandardCodecSerializer::kMaxNesting; ++i) {
+  Bytes bytes;
+  for (int i = 0; i < flutter::StandardCodecSerializer::kMaxNesting; ++i) {
     bytes.insert(bytes.end(), {0x0C, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF});
   }
   bytes.resize(bytes.size() + 64 * 1024, 0x00);
@@ -83,7 +82,7 @@ TEST(DecodeMemory, NestedHugeListsReserveInProportionToTheMessageOnly) {
 TEST(DecodeMemory, ListsWhoseSizesFitAreAllocatedOnceAtTheirSize) {
   EncodableList outer;
   for (int i = 0; i < 1000; ++i) outer.push_back(EncodableList(100, EncodableValue(int32_t{i})));
-  const std::vector<uint8_t> bytes = codec_test::Encode(EncodableValue(outer));
+  const Bytes bytes = Encode(EncodableValue(outer));
 
   Usage usage = MeasureDecode(bytes);
   EXPECT_EQ(usage.allocations, 1u + 1000u);
@@ -99,14 +98,14 @@ TEST(EncodeMemory, AMessageIsAllocatedOnceAtItsFinalSize) {
                 EncodableList{int32_t{i}, 0.5 * i, "value " + std::to_string(i)});
   }
   const EncodableValue value(std::move(map));
-  codec_test::Encode(value);  // the thread's memory grows to the size of the message
+  Encode(value);  // the thread's memory grows to the size of the message
 
   const Usage before{allocated_bytes.load(), allocations.load()};
-  const std::vector<uint8_t> bytes = codec_test::Encode(value);
+  const Bytes bytes = Encode(value);
   EXPECT_EQ(allocations.load() - before.allocations, 1u);
   EXPECT_EQ(allocated_bytes.load() - before.bytes, bytes.size());
   EXPECT_GT(bytes.size(), 16'000u);
 }
 
 }  // namespace
-}  // namespace flutter
+}  // namespace channels_test

@@ -1,10 +1,13 @@
 #include "tests/fakes/recording_messenger.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <deque>
 #include <map>
 #include <mutex>
+#include <thread>
+#include <utility>
 
 #include "base/log.h"
 
@@ -17,35 +20,7 @@ struct FlutterDesktopMessenger {
 
 namespace testing_fakes {
 
-using Function = MessengerFunction;
-
 struct RecordingMessenger::State {
-  // A call just recorded, with the fake's lock held while the caller adds to it.
-  struct Recorded {
-    std::unique_lock<std::mutex> hold;
-    MessengerCall& call;
-  };
-
-  Recorded Record(Function function, FlutterDesktopMessengerRef messenger,
-                  const char* channel = nullptr, const uint8_t* data = nullptr, size_t size = 0) {
-    std::unique_lock<std::mutex> hold(mutex);
-    MessengerCall& call = calls.emplace_back();
-    call.function = function;
-    call.messenger = messenger;
-    call.channel = channel != nullptr ? channel : "";
-    call.null_data = data == nullptr;
-    if (data != nullptr) call.bytes.assign(data, data + size);
-    call.size = size;
-    call.thread = std::this_thread::get_id();
-    return {std::move(hold), call};
-  }
-
-  template <typename T>
-  T Read(const T& field) const {
-    std::lock_guard<std::mutex> hold(mutex);
-    return field;
-  }
-
   // A delivered message. Its handle is its number, never dereferenced. Once its response is
   // taken, the slot and the response's storage serve a later message (number 0: a free slot).
   struct Delivery {
@@ -53,6 +28,26 @@ struct RecordingMessenger::State {
     bool answered = false;
     Response response;
   };
+
+  template <typename Work>
+  auto Locked(Work work) {
+    std::lock_guard<std::mutex> hold(mutex);
+    return work();
+  }
+
+  void Record(MessengerFunction function, FlutterDesktopMessengerRef messenger, const char* channel,
+              const uint8_t* data, size_t size, FlutterDesktopMessageCallback callback = nullptr) {
+    Locked([&] {
+      calls.push_back(
+          {function, messenger, channel,
+           data != nullptr ? std::vector<uint8_t>(data, data + size) : std::vector<uint8_t>(),
+           data == nullptr, callback, std::this_thread::get_id()});
+    });
+  }
+
+  void Violation(const char* what) {
+    Locked([&] { violations.emplace_back(what); });
+  }
 
   Delivery* Slot(uintptr_t number) {
     for (Delivery& delivery : deliveries) {
@@ -75,13 +70,13 @@ struct RecordingMessenger::State {
   std::deque<std::pair<FlutterDesktopBinaryReply, void*>> pending_sends;
   std::vector<Delivery> deliveries;
   uintptr_t delivered = 0;
-  int outstanding_references = 0;
+  std::atomic<int> outstanding_references{0};
+  std::atomic<int> locks_held{0};
 };
 
 namespace {
 
 std::atomic<RecordingMessenger::State*> current{nullptr};
-std::atomic<int> live_messengers{0};
 
 RecordingMessenger::State& Current() {
   RecordingMessenger::State* state = current.load();
@@ -92,18 +87,20 @@ RecordingMessenger::State& Current() {
   return *state;
 }
 
+// Whether the calling thread may act as the lock holder: it holds the lock, or the lock function
+// returned null and there is nothing to hold.
+bool HoldsLock(RecordingMessenger::State& state, FlutterDesktopMessengerRef messenger) {
+  return state.lock_returns_null || messenger->lock_owner.load() == std::this_thread::get_id();
+}
+
 void DropReference(FlutterDesktopMessengerRef messenger) {
-  if (messenger->references.fetch_sub(1) == 1) {
-    delete messenger;
-    live_messengers.fetch_sub(1);
-  }
+  if (messenger->references.fetch_sub(1) == 1) delete messenger;
 }
 
 }  // namespace
 
 RecordingMessenger::RecordingMessenger()
     : state_(std::make_unique<State>()), handle_(new FlutterDesktopMessenger) {
-  live_messengers.fetch_add(1);
   State* expected = nullptr;
   if (!current.compare_exchange_strong(expected, state_.get())) {
     logging::Err("Only one RecordingMessenger may exist at a time.");
@@ -117,8 +114,16 @@ RecordingMessenger::~RecordingMessenger() {
 }
 
 void RecordingMessenger::SetAvailable(bool available) {
-  std::lock_guard<std::mutex> hold(handle_->engine_lock);
+  // A lock left held (listed in Violations()) is waited for a while, not forever, so that the
+  // test fails instead of hanging. Polled: sanitizers see every try, not every timed wait.
+  bool locked = false;
+  for (int wait = 0; !locked && wait < 1000; ++wait) {
+    if (handle_->lock_owner.load() == std::this_thread::get_id()) break;
+    locked = handle_->engine_lock.try_lock();
+    if (!locked) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
   handle_->available = available;
+  if (locked) handle_->engine_lock.unlock();
 }
 
 void RecordingMessenger::SetLockReturnsNull(bool returns_null) {
@@ -130,10 +135,7 @@ void RecordingMessenger::SetAcceptSendsWithReply(bool accept) {
 }
 
 void RecordingMessenger::ShutDownEngine() {
-  {
-    std::lock_guard<std::mutex> hold(state_->mutex);
-    if (!std::exchange(state_->engine_running, false)) return;
-  }
+  if (!state_->Locked([this] { return std::exchange(state_->engine_running, false); })) return;
   SetAvailable(false);
   DropReference(handle_);
 }
@@ -158,29 +160,23 @@ const FlutterDesktopMessageResponseHandle* RecordingMessenger::Deliver(
 
 std::optional<Response> RecordingMessenger::ResponseTo(
     const FlutterDesktopMessageResponseHandle* handle) const {
-  std::lock_guard<std::mutex> hold(state_->mutex);
-  const State::Delivery* delivery = state_->Find(handle);
-  if (delivery == nullptr || !delivery->answered) return std::nullopt;
-  return delivery->response;
+  return state_->Locked([&]() -> std::optional<Response> {
+    const State::Delivery* delivery = state_->Find(handle);
+    if (delivery == nullptr || !delivery->answered) return std::nullopt;
+    return delivery->response;
+  });
 }
 
 bool RecordingMessenger::TakeResponse(const FlutterDesktopMessageResponseHandle* handle,
                                       Response* response) {
-  std::lock_guard<std::mutex> hold(state_->mutex);
-  State::Delivery* delivery = state_->Find(handle);
-  if (delivery == nullptr || !delivery->answered) return false;
-  std::swap(*response, delivery->response);
-  delivery->number = 0;
-  delivery->answered = false;
-  return true;
-}
-
-std::optional<std::pair<FlutterDesktopMessageCallback, void*>> RecordingMessenger::Registration(
-    const std::string& channel) const {
-  std::lock_guard<std::mutex> hold(state_->mutex);
-  const auto registration = state_->callbacks.find(channel);
-  if (registration == state_->callbacks.end()) return std::nullopt;
-  return registration->second;
+  return state_->Locked([&] {
+    State::Delivery* delivery = state_->Find(handle);
+    if (delivery == nullptr || !delivery->answered) return false;
+    std::swap(*response, delivery->response);
+    delivery->number = 0;
+    delivery->answered = false;
+    return true;
+  });
 }
 
 bool RecordingMessenger::AnswerPendingSend(const std::vector<uint8_t>& answer) {
@@ -193,7 +189,9 @@ bool RecordingMessenger::AnswerPendingSend(const std::vector<uint8_t>& answer) {
   return true;
 }
 
-std::vector<MessengerCall> RecordingMessenger::Calls() const { return state_->Read(state_->calls); }
+std::vector<MessengerCall> RecordingMessenger::Calls() const {
+  return state_->Locked([this] { return state_->calls; });
+}
 
 std::vector<MessengerCall> RecordingMessenger::CallsTo(MessengerFunction function) const {
   std::vector<MessengerCall> calls = Calls();
@@ -203,28 +201,29 @@ std::vector<MessengerCall> RecordingMessenger::CallsTo(MessengerFunction functio
 
 void RecordingMessenger::MoveCallsInto(std::vector<MessengerCall>* calls) {
   calls->clear();
-  std::lock_guard<std::mutex> hold(state_->mutex);
-  state_->calls.swap(*calls);
+  state_->Locked([&] { state_->calls.swap(*calls); });
 }
 
 std::vector<std::string> RecordingMessenger::Violations() const {
-  return state_->Read(state_->violations);
+  return state_->Locked([this] {
+    std::vector<std::string> violations = state_->violations;
+    if (state_->locks_held.load() > 0) violations.emplace_back("messenger lock still held");
+    return violations;
+  });
 }
 
 int RecordingMessenger::OutstandingReferences() const {
-  return state_->Read(state_->outstanding_references);
+  return state_->outstanding_references.load();
 }
-
-int RecordingMessenger::LiveMessengers() { return live_messengers.load(); }
 
 }  // namespace testing_fakes
 
 using testing_fakes::Current;
-using testing_fakes::Function;
+using testing_fakes::MessengerFunction;
 
 bool FlutterDesktopMessengerSend(FlutterDesktopMessengerRef messenger, const char* channel,
                                  const uint8_t* message, size_t message_size) {
-  Current().Record(Function::kSend, messenger, channel, message, message_size);
+  Current().Record(MessengerFunction::kSend, messenger, channel, message, message_size);
   return true;
 }
 
@@ -232,12 +231,9 @@ bool FlutterDesktopMessengerSendWithReply(FlutterDesktopMessengerRef messenger, 
                                           const uint8_t* message, size_t message_size,
                                           FlutterDesktopBinaryReply reply, void* user_data) {
   auto& state = Current();
-  auto [hold, call] =
-      state.Record(Function::kSendWithReply, messenger, channel, message, message_size);
-  call.reply = reply;
-  call.user_data = user_data;
+  state.Record(MessengerFunction::kSendWithReply, messenger, channel, message, message_size);
   if (!state.accept_sends_with_reply) return false;
-  state.pending_sends.emplace_back(reply, user_data);
+  state.Locked([&] { state.pending_sends.emplace_back(reply, user_data); });
   return true;
 }
 
@@ -246,41 +242,39 @@ void FlutterDesktopMessengerSendResponse(FlutterDesktopMessengerRef messenger,
                                          const uint8_t* data, size_t data_length) {
   auto& state = Current();
   // Read before the fake's own lock is taken, which would order them against a shutdown.
-  const bool locked =
-      state.lock_returns_null || messenger->lock_owner.load() == std::this_thread::get_id();
+  const bool locked = testing_fakes::HoldsLock(state, messenger);
   const bool available = messenger->available;
-  auto [hold, call] = state.Record(Function::kSendResponse, messenger, nullptr, data, data_length);
-  call.response_handle = handle;
-  if (!locked) state.violations.emplace_back("response sent without holding the messenger lock");
-  if (!available) state.violations.emplace_back("response sent while the engine is unavailable");
-  auto* delivery = state.Find(handle);
-  if (delivery == nullptr) {
-    state.violations.emplace_back("response to an unknown message");
-  } else if (delivery->answered) {
-    state.violations.emplace_back("second response to one message");
-  } else {
-    delivery->answered = true;
-    delivery->response.bytes.assign(call.bytes.begin(), call.bytes.end());
-    delivery->response.null_data = call.null_data;
-  }
+  state.Locked([&] {
+    if (!locked) state.violations.emplace_back("response sent without holding the messenger lock");
+    if (!available) state.violations.emplace_back("response sent while the engine is unavailable");
+    auto* delivery = state.Find(handle);
+    if (delivery == nullptr) {
+      state.violations.emplace_back("response to an unknown message");
+    } else if (delivery->answered) {
+      state.violations.emplace_back("second response to one message");
+    } else {
+      delivery->answered = true;
+      delivery->response.bytes.assign(data, data + (data != nullptr ? data_length : 0));
+      delivery->response.null_data = data == nullptr;
+    }
+  });
 }
 
 void FlutterDesktopMessengerSetCallback(FlutterDesktopMessengerRef messenger, const char* channel,
                                         FlutterDesktopMessageCallback callback, void* user_data) {
   auto& state = Current();
-  auto [hold, call] = state.Record(Function::kSetCallback, messenger, channel);
-  call.callback = callback;
-  call.user_data = user_data;
-  if (callback == nullptr) {
-    state.callbacks.erase(call.channel);
-  } else {
-    state.callbacks[call.channel] = {callback, user_data};
-  }
+  state.Record(MessengerFunction::kSetCallback, messenger, channel, nullptr, 0, callback);
+  state.Locked([&] {
+    if (callback == nullptr) {
+      state.callbacks.erase(channel);
+    } else {
+      state.callbacks[channel] = {callback, user_data};
+    }
+  });
 }
 
 FlutterDesktopMessengerRef FlutterDesktopMessengerAddRef(FlutterDesktopMessengerRef messenger) {
   auto& state = Current();
-  auto recorded = state.Record(Function::kAddRef, messenger);
   messenger->references.fetch_add(1);
   ++state.outstanding_references;
   return messenger;
@@ -288,47 +282,42 @@ FlutterDesktopMessengerRef FlutterDesktopMessengerAddRef(FlutterDesktopMessenger
 
 void FlutterDesktopMessengerRelease(FlutterDesktopMessengerRef messenger) {
   auto& state = Current();
-  {
-    auto recorded = state.Record(Function::kRelease, messenger);
-    if (messenger == nullptr || state.outstanding_references == 0) {
-      state.violations.emplace_back("release without a matching add-ref");
-      return;
-    }
-    --state.outstanding_references;
+  if (state.outstanding_references.fetch_sub(1) <= 0) {
+    ++state.outstanding_references;
+    return state.Violation("release without a matching add-ref");
   }
   testing_fakes::DropReference(messenger);
 }
 
 bool FlutterDesktopMessengerIsAvailable(FlutterDesktopMessengerRef messenger) {
-  Current().Record(Function::kIsAvailable, messenger);
+  auto& state = Current();
+  if (!testing_fakes::HoldsLock(state, messenger)) {
+    state.Violation("availability asked without holding the messenger lock");
+  }
   return messenger->available;
 }
 
 FlutterDesktopMessengerRef FlutterDesktopMessengerLock(FlutterDesktopMessengerRef messenger) {
   auto& state = Current();
-  {
-    auto recorded = state.Record(Function::kLock, messenger);
-    if (state.lock_returns_null) return nullptr;
-    if (messenger->lock_owner.load() == std::this_thread::get_id()) {
-      // Locking again would deadlock the test instead of failing it.
-      state.violations.emplace_back("lock taken again by the thread that holds it");
-      return messenger;
-    }
+  if (state.lock_returns_null) return nullptr;
+  if (messenger->lock_owner.load() == std::this_thread::get_id()) {
+    // Locking again would deadlock the test instead of failing it.
+    state.Violation("lock taken again by the thread that holds it");
+    return messenger;
   }
   messenger->engine_lock.lock();
   messenger->lock_owner.store(std::this_thread::get_id());
+  ++state.locks_held;
   return messenger;
 }
 
 void FlutterDesktopMessengerUnlock(FlutterDesktopMessengerRef messenger) {
   auto& state = Current();
-  auto recorded = state.Record(Function::kUnlock, messenger);
-  if (messenger == nullptr) {
-    state.violations.emplace_back("unlock with a null lock value");
-  } else if (messenger->lock_owner.load() != std::this_thread::get_id()) {
-    state.violations.emplace_back("unlock by a thread that does not hold the lock");
-  } else {
-    messenger->lock_owner.store(std::thread::id());
-    messenger->engine_lock.unlock();
+  if (messenger == nullptr) return state.Violation("unlock with a null lock value");
+  if (messenger->lock_owner.load() != std::this_thread::get_id()) {
+    return state.Violation("unlock by a thread that does not hold the lock");
   }
+  --state.locks_held;
+  messenger->lock_owner.store(std::thread::id());
+  messenger->engine_lock.unlock();
 }

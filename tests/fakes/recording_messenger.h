@@ -7,39 +7,23 @@
 #include <optional>
 #include <string>
 #include <thread>
-#include <utility>
 #include <vector>
 
 #include "shell/embedder/embedder_api.h"
 
 namespace testing_fakes {
 
-enum class MessengerFunction {
-  kSend,
-  kSendWithReply,
-  kSetCallback,
-  kSendResponse,
-  kAddRef,
-  kRelease,
-  kLock,
-  kUnlock,
-  kIsAvailable,
-};
+enum class MessengerFunction { kSend, kSendWithReply, kSetCallback };
 
-// One call of an embedder messaging function. Fields a function does not take keep their
-// defaults.
+// One send or registration. A registration carries no bytes; a removal has no callback.
 struct MessengerCall {
   MessengerFunction function = MessengerFunction::kSend;
   FlutterDesktopMessengerRef messenger = nullptr;
   std::string channel;
   std::vector<uint8_t> bytes;
   bool null_data = false;
-  size_t size = 0;
   FlutterDesktopMessageCallback callback = nullptr;
-  FlutterDesktopBinaryReply reply = nullptr;
-  void* user_data = nullptr;
-  const FlutterDesktopMessageResponseHandle* response_handle = nullptr;
-  std::thread::id thread;
+  std::thread::id thread;  // the caller's
 };
 
 // What a response to an incoming message carried.
@@ -49,12 +33,13 @@ struct Response {
 };
 
 // Stands in for the embedder's messenger: defines the nine FlutterDesktopMessenger* functions,
-// records every call, and lists what breaks the protocol a real embedder relies on (one response
-// per message, responses only while available and under the lock, locks paired, references
-// balanced) in Violations() instead of crashing. The messenger object is freed with its last
-// reference (the engine's until ShutDownEngine(), plus one per add-ref), so that a later use is
-// one the sanitizers see; its availability flag is guarded only by the messenger lock, so that an
-// unlocked test racing with a shutdown is a data race for ThreadSanitizer.
+// records sends and registrations, keeps each delivered message's response, and lists breaches
+// of the protocol a real embedder relies on in Violations() instead of crashing: one response per
+// message; availability asked and responses sent only under the lock, and only while available;
+// locks paired and none left held; references balanced. The messenger object is freed with its
+// last reference (the engine's until ShutDownEngine(), plus one per add-ref), so that a later use
+// is one the sanitizers see; its availability flag is guarded only by the messenger lock, so that
+// an unlocked read racing with a shutdown is a data race for ThreadSanitizer.
 //
 // One instance at a time, outliving every thread that calls the functions; any thread may call
 // its members.
@@ -84,28 +69,21 @@ class RecordingMessenger {
       const std::string& channel, const std::vector<uint8_t>& message);
   // The response to a delivered message, if one came.
   std::optional<Response> ResponseTo(const FlutterDesktopMessageResponseHandle* handle) const;
-  // Swaps the response to a delivered message into `*response` and forgets the message; the
-  // storage `*response` had serves a later response, so that long runs neither grow nor
-  // reallocate. False, with nothing changed, when no response has come.
+  // Swaps the response into `*response` and forgets the message, so that long runs neither grow
+  // nor reallocate. False, with nothing changed, when no response has come.
   [[nodiscard]] bool TakeResponse(const FlutterDesktopMessageResponseHandle* handle,
                                   Response* response);
-  // The callback and user data registered for `channel`, if any.
-  std::optional<std::pair<FlutterDesktopMessageCallback, void*>> Registration(
-      const std::string& channel) const;
   // Answers the oldest accepted send with a reply, on this thread. False when none is pending.
   [[nodiscard]] bool AnswerPendingSend(const std::vector<uint8_t>& answer);
 
   std::vector<MessengerCall> Calls() const;
   std::vector<MessengerCall> CallsTo(MessengerFunction function) const;
-  // Hands the calls so far over in `*calls` and forgets them; the storage `*calls` had takes the
-  // next calls, so that a long run neither grows nor reallocates.
+  // Swaps the calls so far into `*calls` (cleared first) and forgets them, as TakeResponse.
   void MoveCallsInto(std::vector<MessengerCall>* calls);
 
   std::vector<std::string> Violations() const;
   // Add-refs not yet released.
   int OutstandingReferences() const;
-  // Messenger objects not yet freed, in the whole process.
-  static int LiveMessengers();
 
   struct State;
 

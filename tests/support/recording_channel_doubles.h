@@ -91,7 +91,6 @@ struct MethodAnswer {
   int answers = 0;
   flutter::EncodableValue value;
   std::string error_code;
-  std::string error_message;
 };
 
 class RecordingMethodResult : public flutter::MethodResult<> {
@@ -103,11 +102,9 @@ class RecordingMethodResult : public flutter::MethodResult<> {
     Answer(MethodAnswer::Kind::kSuccess);
     answer_->value = result != nullptr ? *result : flutter::EncodableValue();
   }
-  void Error(const std::string& code, const std::string& message,
-             const flutter::EncodableValue*) override {
+  void Error(const std::string& code, const std::string&, const flutter::EncodableValue*) override {
     Answer(MethodAnswer::Kind::kError);
     answer_->error_code = code;
-    answer_->error_message = message;
   }
   void NotImplemented() override { Answer(MethodAnswer::Kind::kNotImplemented); }
 
