@@ -101,28 +101,6 @@ TEST_F(ChildProcessTest, AnswersReachTheChildByteForByteAndLateAnswersFailCleanl
   EXPECT_EQ(log_.Err(), "Error writing yes to process.\nError writing enterChar to process.\n");
 }
 
-// Children launched at the same time never hold each other's pipes: every output ends with its
-// own child, although a long-lived child was launched among them.
-TEST_F(ChildProcessTest, ConcurrentLaunchesKeepTheirPipesApart) {
-  auto sleeper = std::async(std::launch::async, [] {
-    return std::make_unique<Launched>(ChildScript().RunUntilTerminated().Text());
-  });
-  std::vector<std::future<std::optional<std::string>>> outputs;
-  for (int i = 0; i < 12; ++i) {
-    outputs.push_back(std::async(std::launch::async, [i]() -> std::optional<std::string> {
-      Launched launched(ChildScript().Say("child " + std::to_string(i)).Text());
-      return launched.child != nullptr ? launched.ReadAll() : std::nullopt;
-    }));
-  }
-  for (int i = 0; i < 12; ++i) {
-    EXPECT_EQ(outputs[i].get(), "child " + std::to_string(i));
-  }
-  auto long_lived = sleeper.get();
-  ASSERT_NE(long_lived->child, nullptr);
-  EXPECT_TRUE(long_lived->child->Terminate());
-  EXPECT_EQ(long_lived->ReadAll(), "");
-}
-
 TEST_F(ChildProcessTest, AChildGetsNoHandleOfTheProgramButItsOwnPipeEnds) {
   InheritablePipe other;
   Launched launched(ChildScript().RunUntilTerminated().Text());

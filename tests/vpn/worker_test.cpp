@@ -1,0 +1,202 @@
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/environment.h"
+#include "tests/vpn/vpn_test_fixture.h"
+#include "vpn/executable_directory.h"
+#include "vpn/worker_thread.h"
+
+// Each worker with a real stand-in child: the dialogue as a whole, the child's own end and the
+// stop paths. What each single chunk does is in phrase_table_test.cpp.
+namespace vpn_testing {
+namespace {
+
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::EndsWith;
+using ::testing::HasSubstr;
+
+using WorkerTest = VpnTest;
+
+// The client asks for the certificate, the user name and the password, connects, loses its
+// session and runs on; the next toggle ends it before a second client connects, and the toggle
+// after that stops the second.
+TEST_F(WorkerTest, OpenConnectAnswersConnectsFailsAndIsReplacedAndStopped) {
+  ListenOpenConnect();
+  const auto report = NewReportDirectory();
+  const std::string user_name = "j\xC3\xBCrgen";  // non-ASCII, written byte for byte
+  const std::string password = "p@ss w0rd\t!";
+  ChildScript script;
+  script.Report(report).Say("Certificate unknown.\nEnter 'yes' to accept, 'no' to abort").Ask();
+  script.Say("Username:").Ask().Say("Password:").Ask().Say("Using TAP-Windows device");
+  script.Await(report / "fail").Say("Read error on SSL session").RunUntilTerminated();
+  // A last step the child never reaches: the server must reach it as exactly one argument.
+  const std::string server = script.Text() + R"(,note="two words" \)";
+  ToggleOpenConnect(server, user_name, password);
+  ASSERT_TRUE(WaitUntil(Connected));
+  EXPECT_EQ(Call("vpnConnected", {})->value, flutter::EncodableValue("1"));
+  Release(report / "fail");
+  ASSERT_TRUE(open_connect_events_->WaitForCount(3));
+  ToggleOpenConnect(ChildScript().Say("Using TAP-Windows device").RunUntilTerminated().Text());
+  ASSERT_TRUE(WaitUntil(Connected));
+  EXPECT_TRUE(WaitUntil([] { return vpn::RunningWorkers() == 1; })) << "the first client is gone";
+  ToggleOpenConnect("stop");
+  Settle();  // would wait out the first client's minute, had it been left running
+
+  EXPECT_THAT(open_connect_events_->Codes(), ElementsAre(kConnecting, kConnected, kDisconnected,
+                                                         kConnecting, kConnected, kDisconnected));
+  const std::string failed = "Server is done\nvpnConnected TRUE\nFaild to connection\n";
+  EXPECT_THAT(Moments(), ElementsAre("|connecting", "Server is done\n|connected", failed + "|",
+                                     failed + "|connecting", failed + "Server is done\n|connected",
+                                     failed + "Server is done\nTerminate vpn was sucessfully\n|"));
+  EXPECT_EQ(Call("vpnConnected", {})->value, flutter::EncodableValue("0"));
+  const ChildReport child(report);
+  EXPECT_EQ(child.StandardInput(), "yes\n" + user_name + "\n" + password + "\n");
+  EXPECT_THAT(child.Arguments(), ElementsAre("--allow-insecure-crypto", server));
+  const std::string application =
+      vpn::NativeToUtf8(vpn::ProgramPath(vpn::ExecutableDirectory(), "openconnect"));
+  EXPECT_THAT(log_.Out(), HasSubstr(application + "\n"));
+}
+
+TEST_F(WorkerTest, XrayStartsInItsFolderWithTheConfigurationAndStopsOnTheNextToggle) {
+  // As the program publishes it at start-up.
+  const std::string folder = Utf8(std::filesystem::path(vpn::ExecutableDirectory()));
+  testing_support::SetEnvironmentEntry("xray.location.asset", folder);
+  ListenXray();
+  const auto report = NewReportDirectory();
+  const std::string script = ChildScript()
+                                 .Report(report)
+                                 .Say("Reading config: stdin:")
+                                 .Ask()
+                                 .Say("[Warning] core: Xray 1.8.4 started")
+                                 .RunUntilTerminated()
+                                 .Text();
+  const std::string configuration = script + ", {\"log\": 1}";
+  const std::filesystem::path previous = std::filesystem::current_path();
+  std::filesystem::current_path(scratch_);  // so that the child's own folder shows
+  ToggleXray(configuration);
+  const bool started = xray_events_->WaitForCount(3);
+  std::filesystem::current_path(previous);
+  ASSERT_TRUE(started);
+  EXPECT_EQ(Call("vpnConnected", {})->value, flutter::EncodableValue("0"));
+  ToggleXray("stop");
+  Settle();
+
+  EXPECT_THAT(xray_events_->Codes(),
+              ElementsAre(kStarting, kProxyOn, kStarted, kProxyOff, kStopped));
+  const std::string log = "Reading config: stdin:\nWriting config to stdin\n" + configuration +
+                          "\n[Warning] core: Xray 1.8.4 started\n";
+  // Only OpenConnect sets connected; the proxy is asked off before the termination, and the flags
+  // are cleared before Stopped.
+  EXPECT_THAT(Moments(), ElementsAre("|connecting", "|connecting", log + "|connecting",
+                                     log + "vpnConnected FALSE\nDisabling Proxy\n|connecting",
+                                     log + "vpnConnected FALSE\nDisabling Proxy\n"
+                                           "Terminate vpn was sucessfully\n|"));
+  const ChildReport child(report);
+  EXPECT_EQ(child.StandardInput(), configuration + "\n");
+  EXPECT_EQ(child.WorkingDirectory(), folder);
+  EXPECT_THAT(child.Environment(), Contains("xray.location.asset=" + folder));
+  EXPECT_THAT(child.Arguments(), ElementsAre(script + ",", "{log:", "1}"))
+      << "the configuration is the whole command line";
+}
+
+// A child that ends by itself: its end is reported once, as far as the stream has not said it
+// yet, after both flags are cleared.
+TEST_F(WorkerTest, AChildsOwnEndIsReportedOnce) {
+  const std::filesystem::path file(vpn::FilePath(vpn::ExecutableDirectory(), "c.json"));
+  const struct {
+    bool open_connect;
+    std::string says;
+    bool file_exists;
+    Codes events;
+    std::string log;
+  } cases[] = {
+      {true,
+       "Using TAP-Windows device",
+       false,
+       {kConnecting, kConnected, kDisconnected},
+       "Server is done\n"},
+      {true, "SSL Read error", false, {kConnecting, kDisconnected}, "Faild to connection\n"},
+      {true, "", false, {kConnecting, kDisconnected}, ""},
+      {false,
+       "[Warning] core: Xray started",
+       false,
+       {kStarting, kProxyOn, kStarted, kProxyOff, kStopped},
+       "[Warning] core: Xray started\nDisabling Proxy\n"},
+      {false,
+       "failed to load config files",
+       true,
+       {kStarting, kProxyOn, kStopped, kProxyOff},
+       "failed to load config files\nFile Deleted: " + Utf8(file) + "\nDisabling Proxy\n"},
+      {false,
+       "failed to load config files",
+       false,
+       {kStarting, kProxyOn, kStopped, kProxyOff},
+       "failed to load config files\nFailed to delete file: " + Utf8(file) + "\nDisabling Proxy\n"},
+      {false, "", false, {kStarting, kProxyOn, kProxyOff, kStopped}, "Disabling Proxy\n"},
+  };
+  ListenOpenConnect();
+  ListenXray();
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.says + (test.file_exists ? " with c.json" : ""));
+    StartOver();
+    if (test.file_exists) std::ofstream(file) << "{}";
+    ChildScript script;
+    if (!test.says.empty()) script.Say(test.says);
+    if (test.open_connect) {
+      ToggleOpenConnect(script.Text());
+    } else {
+      ToggleXray(script.Text());
+    }
+    Settle();
+    EXPECT_EQ((test.open_connect ? open_connect_events_ : xray_events_)->Codes(), test.events);
+    EXPECT_EQ(log_.Err(), test.log);
+    const std::vector<std::string> moments = Moments();
+    ASSERT_FALSE(moments.empty());
+    EXPECT_THAT(moments.back(), EndsWith("|"));
+    EXPECT_EQ(Flags(), "");
+    EXPECT_FALSE(std::filesystem::exists(file));
+  }
+}
+
+// Each kind takes its own stop path while the other kind's start left connecting set: OpenConnect
+// finds no child of its own and changes nothing, Xray still asks the proxy off and clears both.
+TEST_F(WorkerTest, AStopWithoutAChildOfItsKindFailsAsEachKindPrescribes) {
+  ListenOpenConnect();
+  ListenXray();
+  vpn::GetVpnState().connecting = true;
+  ToggleOpenConnect("vpn.example.com");
+  Settle();
+  EXPECT_EQ(log_.Err(), "Terminate vpn was failed\n");
+  EXPECT_EQ(Flags(), "connecting");
+
+  vpn::GetVpnState().connected = true;
+  ToggleXray("stop");
+  Settle();
+  EXPECT_EQ(open_connect_events_->Codes(), Codes{});
+  EXPECT_THAT(xray_events_->Codes(), ElementsAre(kProxyOff, kStopped));
+  EXPECT_THAT(Moments(),
+              ElementsAre("Terminate vpn was failed\nDisabling Proxy\n|connected+connecting",
+                          "Terminate vpn was failed\nDisabling Proxy\n"
+                          "Terminate vpn was failed\n|"));
+  EXPECT_EQ(Flags(), "");
+}
+
+TEST_F(WorkerTest, WithoutListenersNothingIsAnnouncedAndEveryToggleLaunchesAChild) {
+  std::vector<std::filesystem::path> reports;
+  for (int round = 0; round < 2; ++round) {
+    reports.push_back(NewReportDirectory());
+    ToggleOpenConnect(ChildScript().Report(reports.back()).Text());
+    reports.push_back(NewReportDirectory());
+    ToggleXray(ChildScript().Report(reports.back()).Say("[Warning] core: Xray started").Text());
+    Settle();
+  }
+  for (const auto& report : reports) EXPECT_TRUE(ChildReport(report).Exists());
+  EXPECT_EQ(Moments(), std::vector<std::string>{}) << "nothing was posted";
+  EXPECT_EQ(Flags(), "");
+}
+
+}  // namespace
+}  // namespace vpn_testing
