@@ -7,15 +7,14 @@
 #include "vpn/child_dialogue.h"
 #include "vpn/child_process.h"
 #include "vpn/executable_directory.h"
-#include "vpn/scoped_fd_posix.h"
 
 namespace vpn_testing {
 namespace {
 
-using ChildProcessPosixTest = VpnTest;
-
 // With every descriptor taken, no pipe can be made: the failures are logged, no child is launched
 // without its pipes, and the dialogue on the missing pipes fails without harm.
+using ChildProcessPosixTest = VpnTest;
+
 TEST_F(ChildProcessPosixTest, WithoutPipesNoChildIsLaunched) {
   rlimit original{};
   ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &original), 0);

@@ -18,8 +18,26 @@ using ::testing::Contains;
 using ::testing::Each;
 using ::testing::Le;
 
+// The whole output on `pipes`, read on another thread; none when it does not end in time, after
+// `child` is ended so that the reader, and the test, can end.
+std::optional<std::string> ReadAll(vpn::ChildPipes& pipes, vpn::ChildProcess& child,
+                                   std::vector<size_t>* chunk_sizes = nullptr) {
+  auto reading = std::async(std::launch::async, [&pipes, chunk_sizes] {
+    std::string output;
+    vpn::ReadChildOutput(pipes, [&output, chunk_sizes](std::string_view chunk) {
+      output += chunk;
+      if (chunk_sizes != nullptr) chunk_sizes->push_back(chunk.size());
+    });
+    return output;
+  });
+  if (reading.wait_for(std::chrono::seconds(20)) == std::future_status::ready) return reading.get();
+  static_cast<void>(child.Terminate());
+  return std::nullopt;
+}
+
 // A child with its pipes, launched with `command_line`; the xray stand-in takes its whole command
-// line as its script.
+// line as its script. A child a failed check left running is ended, so that closing it does not
+// wait forever.
 struct Launched {
   explicit Launched(const std::string& command_line,
                     const vpn::NativeString& program = vpn::ProgramPath(vpn::ExecutableDirectory(),
@@ -27,33 +45,16 @@ struct Launched {
     vpn::CreateChildPipes(pipes);
     child = vpn::LaunchChild(program, vpn::NativeFromUtf8(command_line), nullptr, pipes);
   }
-  // A child a failed check left running is ended, so that closing it does not wait forever.
   ~Launched() {
     if (child != nullptr) static_cast<void>(child->Terminate());
     vpn::CloseChild(pipes, child.get());
   }
-
-  // The child's whole output, read on another thread; none when it does not end in time.
-  std::optional<std::string> ReadAll() {
-    auto reading = std::async(std::launch::async, [this] {
-      std::string output;
-      vpn::ReadChildOutput(pipes, [this, &output](std::string_view chunk) {
-        output += chunk;
-        chunk_sizes.push_back(chunk.size());
-      });
-      return output;
-    });
-    if (reading.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
-      static_cast<void>(child->Terminate());  // so that the reader, and the test, can end
-      reading.wait();
-      return std::nullopt;
-    }
-    return reading.get();
+  std::optional<std::string> ReadAll(std::vector<size_t>* chunk_sizes = nullptr) {
+    return vpn_testing::ReadAll(pipes, *child, chunk_sizes);
   }
 
   vpn::ChildPipes pipes;
   std::shared_ptr<vpn::ChildProcess> child;
-  std::vector<size_t> chunk_sizes;
 };
 
 using ChildProcessTest = VpnTest;
@@ -76,9 +77,10 @@ TEST_F(ChildProcessTest, OutputComesInChunksOfAtMost4096BytesAndNoneIsLost) {
   constexpr size_t kBurst = 3 * 4096 + 100;
   Launched launched(ChildScript().Burst(kBurst).Text());
   ASSERT_NE(launched.child, nullptr);
-  EXPECT_EQ(launched.ReadAll(), std::string(kBurst, '#'));
-  EXPECT_THAT(launched.chunk_sizes, Each(Le(4096u)));
-  EXPECT_THAT(launched.chunk_sizes, Contains(4096u));
+  std::vector<size_t> chunk_sizes;
+  EXPECT_EQ(launched.ReadAll(&chunk_sizes), std::string(kBurst, '#'));
+  EXPECT_THAT(chunk_sizes, Each(Le(4096u)));
+  EXPECT_THAT(chunk_sizes, Contains(4096u));
 }
 
 TEST_F(ChildProcessTest, AnswersReachTheChildByteForByteAndLateAnswersFailCleanly) {
@@ -101,12 +103,15 @@ TEST_F(ChildProcessTest, AnswersReachTheChildByteForByteAndLateAnswersFailCleanl
   EXPECT_EQ(log_.Err(), "Error writing yes to process.\nError writing enterChar to process.\n");
 }
 
+// A pipe any child could inherit, as the embedder's or a plugin's handles may be: once its write
+// end is closed here, its output ends, although a child launched meanwhile still runs.
 TEST_F(ChildProcessTest, AChildGetsNoHandleOfTheProgramButItsOwnPipeEnds) {
-  InheritablePipe other;
+  vpn::ChildPipes foreign;
+  MakeInheritablePipe(foreign.outputRead, foreign.outputWrite);
   Launched launched(ChildScript().RunUntilTerminated().Text());
   ASSERT_NE(launched.child, nullptr);
-  other.CloseWriteEnd();
-  EXPECT_TRUE(other.WriterGone(std::chrono::seconds(10)));
+  foreign.outputWrite.Reset();
+  EXPECT_EQ(ReadAll(foreign, *launched.child), "");
 }
 
 TEST_F(ChildProcessTest, TheExecutableDirectoryIsFoundWholeUnderALongPath) {

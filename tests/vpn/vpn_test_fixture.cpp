@@ -1,9 +1,9 @@
 #include "tests/vpn/vpn_test_fixture.h"
 
-#include <atomic>
 #include <cctype>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <thread>
 
 #include "channels/method_call.h"
@@ -12,7 +12,6 @@
 #include "vpn/worker_thread.h"
 
 namespace vpn_testing {
-
 namespace {
 
 bool NoWorkers() { return vpn::RunningWorkers() == 0; }
@@ -86,7 +85,7 @@ class VpnTest::MomentRecorder : public vpn::PlatformTaskRunner {
   }
 
  private:
-  VpnTest* test_;
+  VpnTest* const test_;
 };
 
 void VpnTest::SetUp() {
@@ -95,11 +94,8 @@ void VpnTest::SetUp() {
   vpn::SetPlatformTaskRunner(std::make_shared<MomentRecorder>(this));
   open_connect_events_ = std::make_shared<testing_support::EventRecord>();
   xray_events_ = std::make_shared<testing_support::EventRecord>();
-  static std::atomic<int> folders{0};
   scratch_ = std::filesystem::temp_directory_path() /
-             ("quorvanta-vpn-" +
-              std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + "-" +
-              std::to_string(folders++));
+             ("quorvanta-vpn-" + std::to_string(std::random_device()()));
   std::filesystem::create_directories(scratch_);
 }
 

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -45,8 +44,7 @@ class ChildScript {
   ChildScript& Finish() { return Step("closeout", {}).Step("drain", {}); }
   ChildScript& Sleep(int milliseconds) { return Step("sleep", std::to_string(milliseconds)); }
   ChildScript& RunUntilTerminated() { return Sleep(60000); }
-  // Waits until the test calls Release on `signal`.
-  ChildScript& Await(const std::filesystem::path& signal);
+  ChildScript& Await(const std::filesystem::path& signal);  // until Release(signal)
   std::string Text() const { return text_; }
 
  private:
@@ -68,7 +66,7 @@ class ChildReport {
  private:
   std::string Read(const char* name) const;
   static std::vector<std::string> Split(const std::string& zero_ended);
-  std::filesystem::path directory_;
+  const std::filesystem::path directory_;
 };
 
 std::string Utf8(const std::filesystem::path& path);
@@ -76,7 +74,7 @@ std::string Utf8(const std::filesystem::path& path);
 // Lets a child that awaits `signal` go on.
 void Release(const std::filesystem::path& signal);
 
-// Waits until `condition` holds. False on time-out.
+// Whether `condition` came to hold in time.
 [[nodiscard]] bool WaitUntil(const std::function<bool()>& condition,
                              std::chrono::milliseconds timeout = std::chrono::seconds(20));
 
@@ -92,7 +90,7 @@ class VpnTest : public ::testing::Test {
 
   std::shared_ptr<testing_support::MethodAnswer> Call(const std::string& method,
                                                       flutter::EncodableValue arguments);
-  // Toggles that must be answered with Success(0).
+  // Toggles that must be answered with Success(0) at once.
   void ToggleOpenConnect(const std::string& server, const std::string& user_name = "user",
                          const std::string& password = "secret") {
     Toggle("toggleOpenConnect", {server, user_name, password});
