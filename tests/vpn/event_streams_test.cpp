@@ -65,8 +65,8 @@ TEST_F(EventStreamsTest, EventsAreDroppedWithoutAPlatformThread) {
   EXPECT_THAT(xray_events_->Codes(), ElementsAre(kStarted));
 }
 
-// Two threads post while the Xray listener comes and goes on the platform thread: each stream
-// keeps its posting order, and the sanitizers watch the slots and the sinks.
+// Two threads ask and post while the Xray listener comes and goes on the platform thread: each
+// stream keeps its posting order, and the sanitizers watch the slots and the sinks.
 TEST_F(EventStreamsTest, EachStreamKeepsItsPostingOrderWhileListenersComeAndGo) {
   ListenOpenConnect();
   Codes posted(3000);
@@ -74,7 +74,10 @@ TEST_F(EventStreamsTest, EachStreamKeepsItsPostingOrderWhileListenersComeAndGo) 
   std::vector<std::thread> posters;
   for (const EventStream stream : {EventStream::kOpenConnect, EventStream::kXray}) {
     posters.emplace_back([&posted, stream] {
-      for (const int32_t code : posted) vpn::PostEvent(stream, code);
+      for (const int32_t code : posted) {
+        static_cast<void>(vpn::HasListener(stream));  // as a worker asks before it announces
+        vpn::PostEvent(stream, code);
+      }
     });
   }
   for (int i = 0; i < 300; ++i) {

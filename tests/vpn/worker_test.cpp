@@ -133,6 +133,7 @@ TEST_F(WorkerTest, AChildsOwnEndIsReportedOnce) {
     if (test.file_exists) std::ofstream(file) << "{}";
     ChildScript script;
     if (!test.says.empty()) script.Say(test.says);
+    script.Finish();  // the child's input must end before it does
     if (test.open_connect) {
       ToggleOpenConnect(script.Text());
     } else {
