@@ -91,62 +91,51 @@ TEST_F(WorkerTest, XrayIsGivenItsConfigurationAndStopsOnTheNextToggle) {
 }
 
 // A child that ends by itself: its end is reported once, as far as the stream has not said it
-// yet, after both flags are cleared.
+// yet, after both flags are cleared. Xray's chunks are logged, and its end asks the proxy off.
 TEST_F(WorkerTest, AChildsOwnEndIsReportedOnce) {
-  const std::filesystem::path file(vpn::FilePath(vpn::ExecutableDirectory(), "c.json"));
+  const std::filesystem::path path(vpn::FilePath(vpn::ExecutableDirectory(), "c.json"));
+  const std::string file = Utf8(path);
+  const std::string deleted = "File Deleted: " + file + "\n";
   const struct {
-    bool open_connect;
     std::string says;
-    bool file_exists;
     Codes events;
-    std::string log;
+    std::string log;  // the configuration file exists where its deletion is logged
   } cases[] = {
-      {true,
-       "Using TAP-Windows device",
-       false,
-       {kConnecting, kConnected, kDisconnected},
-       "Server is done\n"},
-      {true, "SSL Read error", false, {kConnecting, kDisconnected}, "Faild to connection\n"},
-      {true, "", false, {kConnecting, kDisconnected}, ""},
-      {false,
-       "[Warning] core: Xray started",
-       false,
-       {kStarting, kProxyOn, kStarted, kProxyOff, kStopped},
-       "[Warning] core: Xray started\nDisabling Proxy\n"},
-      {false,
-       "failed to load config files",
-       true,
+      {"Using TAP-Windows device", {kConnecting, kConnected, kDisconnected}, "Server is done\n"},
+      {"SSL Read error", {kConnecting, kDisconnected}, "Faild to connection\n"},
+      {"", {kConnecting, kDisconnected}, ""},
+      {"[Warning] core: Xray started", {kStarting, kProxyOn, kStarted, kProxyOff, kStopped}, ""},
+      {"failed to load config files", {kStarting, kProxyOn, kStopped, kProxyOff}, deleted},
+      {"failed to load config files",
        {kStarting, kProxyOn, kStopped, kProxyOff},
-       "failed to load config files\nFile Deleted: " + Utf8(file) + "\nDisabling Proxy\n"},
-      {false,
-       "failed to load config files",
-       false,
-       {kStarting, kProxyOn, kStopped, kProxyOff},
-       "failed to load config files\nFailed to delete file: " + Utf8(file) + "\nDisabling Proxy\n"},
-      {false, "", false, {kStarting, kProxyOn, kProxyOff, kStopped}, "Disabling Proxy\n"},
+       "Failed to delete file: " + file + "\n"},
+      {"", {kStarting, kProxyOn, kProxyOff, kStopped}, ""},
   };
   ListenOpenConnect();
   ListenXray();
   for (const auto& test : cases) {
-    SCOPED_TRACE(test.says + (test.file_exists ? " with c.json" : ""));
+    SCOPED_TRACE(test.says + test.log);
     StartOver();
-    if (test.file_exists) std::ofstream(file) << "{}";
+    if (test.log == deleted) std::ofstream(path) << "{}";
     ChildScript script;
     if (!test.says.empty()) script.Say(test.says);
     script.Finish();  // the child's input must end before it does
-    if (test.open_connect) {
+    const bool open_connect = test.events.front() == kConnecting;
+    if (open_connect) {
       ToggleOpenConnect(script.Text());
     } else {
       ToggleXray(script.Text());
     }
     Settle();
-    EXPECT_EQ((test.open_connect ? open_connect_events_ : xray_events_)->Codes(), test.events);
-    EXPECT_EQ(log_.Err(), test.log);
+    EXPECT_EQ((open_connect ? open_connect_events_ : xray_events_)->Codes(), test.events);
+    EXPECT_EQ(log_.Err(), open_connect ? test.log
+                                       : (test.says.empty() ? "" : test.says + "\n") + test.log +
+                                             "Disabling Proxy\n");
     const std::vector<std::string> moments = Moments();
     ASSERT_FALSE(moments.empty());
     EXPECT_THAT(moments.back(), EndsWith("|"));
     EXPECT_EQ(Flags(), "");
-    EXPECT_FALSE(std::filesystem::exists(file));
+    EXPECT_FALSE(std::filesystem::exists(path));
   }
 }
 
