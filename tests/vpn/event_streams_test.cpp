@@ -19,7 +19,8 @@ using vpn::EventStream;
 using EventStreamsTest = VpnTest;
 
 // A listen replaces the sink, a cancel and the shell's clearing drop it, each at once and for its
-// stream only. An event without a listener is lost, not kept for the next one.
+// stream only. An event without a listener is lost, not kept for the next one, and so is one
+// without a platform thread, or with one that takes no more tasks (after the shell's teardown).
 TEST_F(EventStreamsTest, OnlyTheLatestListenerGetsEvents) {
   const auto first = std::make_shared<EventRecord>();
   const auto listen_first = [&](EventStream stream) {
@@ -40,19 +41,6 @@ TEST_F(EventStreamsTest, OnlyTheLatestListenerGetsEvents) {
   EXPECT_EQ(first.use_count(), 1);
   EXPECT_TRUE(vpn::HasListener(EventStream::kOpenConnect));
   ListenXray();
-  listen_first(EventStream::kOpenConnect);
-  vpn::ClearEventSinks();
-  EXPECT_EQ(first.use_count(), 1);
-  EXPECT_FALSE(vpn::HasListener(EventStream::kOpenConnect) || vpn::HasListener(EventStream::kXray));
-  ASSERT_TRUE(platform_->Flush());
-  EXPECT_THAT(first->Codes(), ElementsAre(kConnecting));
-  EXPECT_THAT(open_connect_events_->Codes(), ElementsAre(kConnected));
-  EXPECT_THAT(xray_events_->Codes(), ElementsAre());
-}
-
-// Without a platform thread, or with one that takes no more tasks, as after the shell's teardown.
-TEST_F(EventStreamsTest, EventsAreDroppedWithoutAPlatformThread) {
-  ListenXray();
   vpn::SetPlatformTaskRunner(nullptr);
   vpn::PostEvent(vpn::XrayEvent::ProxyOn);
   auto stopped = std::make_shared<testing_support::QueueTaskRunner>();
@@ -60,9 +48,15 @@ TEST_F(EventStreamsTest, EventsAreDroppedWithoutAPlatformThread) {
   vpn::SetPlatformTaskRunner(stopped);
   vpn::PostEvent(vpn::XrayEvent::ProxyOff);
   vpn::SetPlatformTaskRunner(platform_);
-  vpn::PostEvent(vpn::XrayEvent::Started);
+  vpn::PostEvent(vpn::XrayEvent::Stopped);
   ASSERT_TRUE(platform_->Flush());
-  EXPECT_THAT(xray_events_->Codes(), ElementsAre(kStarted));
+  listen_first(EventStream::kOpenConnect);
+  vpn::ClearEventSinks();
+  EXPECT_EQ(first.use_count(), 1);
+  EXPECT_FALSE(vpn::HasListener(EventStream::kOpenConnect) || vpn::HasListener(EventStream::kXray));
+  EXPECT_THAT(first->Codes(), ElementsAre(kConnecting));
+  EXPECT_THAT(open_connect_events_->Codes(), ElementsAre(kConnected));
+  EXPECT_THAT(xray_events_->Codes(), ElementsAre(kStopped));
 }
 
 // Two threads ask and post while the Xray listener comes and goes on the platform thread: each
