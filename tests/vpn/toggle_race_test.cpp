@@ -41,12 +41,13 @@ class ToggleRaceTest : public VpnTest {
     return kind == Kind::kOpenConnect ? Codes{kConnecting, kDisconnected}
                                       : Codes{kStarting, kProxyOn, kProxyOff, kStopped};
   }
-  static const char* Success(Kind kind) {
-    return kind == Kind::kOpenConnect ? "Using TAP-Windows device" : "[Warning] core: Xray started";
-  }
   // A child that would report its success if it got the time to.
-  static std::string Succeeding(Kind kind, ChildScript script = {}) {
-    return script.Say(Success(kind)).RunUntilTerminated().Text();
+  static std::string Succeeding(Kind kind) {
+    return ChildScript()
+        .Say(kind == Kind::kOpenConnect ? "Using TAP-Windows device"
+                                        : "[Warning] core: Xray started")
+        .RunUntilTerminated()
+        .Text();
   }
   // The events, without the success if it came in time.
   Codes EventsBesideSuccess(Kind kind) const {
