@@ -1,6 +1,5 @@
 #include "vpn/openconnect_worker.h"
 
-#include <optional>
 #include <utility>
 
 #include "base/log.h"
@@ -8,82 +7,15 @@
 #include "vpn/connection_worker.h"
 #include "vpn/event_streams.h"
 #include "vpn/executable_directory.h"
+#include "vpn/openconnect_phrases.h"
 #include "vpn/vpn_state.h"
 #include "vpn/windows_command_line.h"
 
 namespace vpn {
 namespace {
 
-enum class FlagChange { kUnchanged, kConnected, kBothCleared };
-enum class Reply { kNone, kYes, kUserName, kPassword };
-
-struct PhraseRow {
-  std::string_view phrase;
-  std::string_view also_needed;  // a second phrase the chunk must hold as well, when not empty
-  std::string_view log_line;
-  std::optional<OpenConnectEvent> event;
-  FlagChange flags;
-  Reply reply;
-};
-
-// Tried in this order; the first row whose phrases the chunk holds acts alone.
-// The log lines stay word for word, misspellings included: log readers match them as they are.
-constexpr PhraseRow kPhraseTable[] = {
-    {"Using TAP-Windows device",
-     {},
-     "Server is done",
-     OpenConnectEvent::Connected,
-     FlagChange::kConnected,
-     Reply::kNone},
-    {"failed:", "try again.", "Reconnecting", OpenConnectEvent::Connecting,
-     FlagChange::kBothCleared, Reply::kNone},
-    {"Read error",
-     {},
-     "Faild to connection",
-     OpenConnectEvent::Disconnected,
-     FlagChange::kBothCleared,
-     Reply::kNone},
-    {"Failed to reconnect",
-     {},
-     "Faild to reconnection",
-     OpenConnectEvent::Disconnected,
-     FlagChange::kBothCleared,
-     Reply::kNone},
-    {"Server certificate verify failed: certificate does not match SNI",
-     {},
-     "Faild to reconnection",
-     OpenConnectEvent::Disconnected,
-     FlagChange::kBothCleared,
-     Reply::kNone},
-    {"Failed to complete",
-     {},
-     "Faild to connect to the server",
-     OpenConnectEvent::Disconnected,
-     FlagChange::kBothCleared,
-     Reply::kNone},
-    {"timeout",
-     {},
-     "Timeout to reconnection",
-     OpenConnectEvent::Disconnected,
-     FlagChange::kBothCleared,
-     Reply::kNone},
-    {"Enter 'yes' to accept, 'no'", {}, {}, std::nullopt, FlagChange::kUnchanged, Reply::kYes},
-    {"Username:", {}, {}, std::nullopt, FlagChange::kUnchanged, Reply::kUserName},
-    {"Password:", {}, {}, std::nullopt, FlagChange::kUnchanged, Reply::kPassword},
-};
-
-bool Holds(std::string_view chunk, std::string_view phrase) {
-  return chunk.find(phrase) != std::string_view::npos;
-}
-
-const PhraseRow* MatchPhrase(std::string_view chunk) {
-  for (const PhraseRow& row : kPhraseTable) {
-    if (Holds(chunk, row.phrase) && (row.also_needed.empty() || Holds(chunk, row.also_needed))) {
-      return &row;
-    }
-  }
-  return nullptr;
-}
+using FlagChange = OpenConnectPhraseRow::FlagChange;
+using Reply = OpenConnectPhraseRow::Reply;
 
 void ApplyFlags(FlagChange change) {
   VpnState& state = GetVpnState();
@@ -149,7 +81,7 @@ class OpenConnectKind : public ConnectionKind {
   }
 
   void Classify(std::string_view chunk, ChildPipes& pipes, Connection& connection) override {
-    const PhraseRow* row = MatchPhrase(chunk);
+    const OpenConnectPhraseRow* row = MatchOpenConnectPhrase(chunk);
     if (row == nullptr) {
       return;
     }

@@ -11,16 +11,13 @@
 #include "vpn/executable_directory.h"
 #include "vpn/system_proxy.h"
 #include "vpn/vpn_state.h"
+#include "vpn/xray_phrases.h"
 
 namespace vpn {
 namespace {
 
 constexpr auto kProxyOff = static_cast<int32_t>(XrayEvent::ProxyOff);
 constexpr auto kStopped = static_cast<int32_t>(XrayEvent::Stopped);
-
-bool Holds(std::string_view chunk, std::string_view phrase) {
-  return chunk.find(phrase) != std::string_view::npos;
-}
 
 void RemoveConfigurationFile(const NativeString& path) {
   std::error_code error;
@@ -90,17 +87,24 @@ class XrayKind : public ConnectionKind {
 
   void Classify(std::string_view chunk, ChildPipes& pipes, Connection& connection) override {
     logging::Err(chunk);
-    if (Holds(chunk, "stdin:")) {
-      logging::Err("Writing config to stdin");
-      logging::Err(configuration_);
-      AnswerChild(pipes, configuration_, kWritingYesFailedLine);
-    } else if (Holds(chunk, "[Warning] core: Xray") && Holds(chunk, "started")) {
-      ActUnlessEnded(connection,
-                     [&connection] { connection.Post(static_cast<int32_t>(XrayEvent::Started)); });
-    } else if (Holds(chunk, "failed to load config files")) {
-      if (ActUnlessEnded(connection, [&connection] { connection.Post(kStopped); })) {
-        RemoveConfigurationFile(configuration_path_);
-      }
+    switch (ClassifyXrayChunk(chunk)) {
+      case XrayChunk::kOther:
+        break;
+      case XrayChunk::kAsksForConfiguration:
+        logging::Err("Writing config to stdin");
+        logging::Err(configuration_);
+        AnswerChild(pipes, configuration_, kWritingYesFailedLine);
+        break;
+      case XrayChunk::kStarted:
+        ActUnlessEnded(connection, [&connection] {
+          connection.Post(static_cast<int32_t>(XrayEvent::Started));
+        });
+        break;
+      case XrayChunk::kConfigurationFailed:
+        if (ActUnlessEnded(connection, [&connection] { connection.Post(kStopped); })) {
+          RemoveConfigurationFile(configuration_path_);
+        }
+        break;
     }
   }
 

@@ -12,10 +12,10 @@
 namespace vpn_testing {
 namespace {
 
-using ChildProcessPosixTest = VpnTest;
-
 // With every descriptor taken, no pipe can be made: the failures are logged, no child is launched
 // without its pipes, and the dialogue on the missing pipes fails without harm.
+using ChildProcessPosixTest = VpnTest;
+
 TEST_F(ChildProcessPosixTest, WithoutPipesNoChildIsLaunched) {
   rlimit original{};
   ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &original), 0);

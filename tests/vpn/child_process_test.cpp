@@ -16,10 +16,30 @@ namespace {
 
 using ::testing::Contains;
 using ::testing::Each;
+using ::testing::EndsWith;
 using ::testing::Le;
+using ::testing::StartsWith;
+
+// The whole output on `pipes`, read on another thread; none when it does not end in time, after
+// `child` is ended so that the reader, and the test, can end.
+std::optional<std::string> ReadAll(vpn::ChildPipes& pipes, vpn::ChildProcess& child,
+                                   std::vector<size_t>* chunk_sizes = nullptr) {
+  auto reading = std::async(std::launch::async, [&pipes, chunk_sizes] {
+    std::string output;
+    vpn::ReadChildOutput(pipes, [&output, chunk_sizes](std::string_view chunk) {
+      output += chunk;
+      if (chunk_sizes != nullptr) chunk_sizes->push_back(chunk.size());
+    });
+    return output;
+  });
+  if (reading.wait_for(std::chrono::seconds(20)) == std::future_status::ready) return reading.get();
+  static_cast<void>(child.Terminate());
+  return std::nullopt;
+}
 
 // A child with its pipes, launched with `command_line`; the xray stand-in takes its whole command
-// line as its script.
+// line as its script. A child a failed check left running is ended, so that closing it does not
+// wait forever.
 struct Launched {
   explicit Launched(const std::string& command_line,
                     const vpn::NativeString& program = vpn::ProgramPath(vpn::ExecutableDirectory(),
@@ -27,58 +47,38 @@ struct Launched {
     vpn::CreateChildPipes(pipes);
     child = vpn::LaunchChild(program, vpn::NativeFromUtf8(command_line), nullptr, pipes);
   }
-  // A child a failed check left running is ended, so that closing it does not wait forever.
   ~Launched() {
     if (child != nullptr) static_cast<void>(child->Terminate());
     vpn::CloseChild(pipes, child.get());
   }
-
-  // The child's whole output, read on another thread; none when it does not end in time.
-  std::optional<std::string> ReadAll() {
-    auto reading = std::async(std::launch::async, [this] {
-      std::string output;
-      vpn::ReadChildOutput(pipes, [this, &output](std::string_view chunk) {
-        output += chunk;
-        chunk_sizes.push_back(chunk.size());
-      });
-      return output;
-    });
-    if (reading.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
-      static_cast<void>(child->Terminate());  // so that the reader, and the test, can end
-      reading.wait();
-      return std::nullopt;
-    }
-    return reading.get();
+  std::optional<std::string> ReadAll(std::vector<size_t>* chunk_sizes = nullptr) {
+    return vpn_testing::ReadAll(pipes, *child, chunk_sizes);
   }
 
   vpn::ChildPipes pipes;
   std::shared_ptr<vpn::ChildProcess> child;
-  std::vector<size_t> chunk_sizes;
 };
 
 using ChildProcessTest = VpnTest;
 
-TEST_F(ChildProcessTest, TheOutputEndsWhenTheChildExitsAndTheChildIsThenGone) {
-  Launched launched(ChildScript().Say("to stdout, ").Sleep(200).Err("to stderr").Text());
+// Standard output and standard error share one pipe, read in chunks of at most 4096 bytes, each
+// echoed between "while acting" lines; the output ends when the child exits.
+TEST_F(ChildProcessTest, TheOutputComesInChunksAndEndsWhenTheChildExits) {
+  constexpr size_t kBurst = 3 * 4096 + 100;
+  Launched launched(
+      ChildScript().Say("to stdout, ").Sleep(200).Err("to stderr").Sleep(200).Burst(kBurst).Text());
   ASSERT_NE(launched.child, nullptr);
-  EXPECT_EQ(launched.ReadAll(), "to stdout, to stderr");
+  std::vector<size_t> chunk_sizes;
+  EXPECT_EQ(launched.ReadAll(&chunk_sizes), "to stdout, to stderr" + std::string(kBurst, '#'));
+  EXPECT_THAT(chunk_sizes, Each(Le(4096u)));
+  EXPECT_THAT(chunk_sizes, Contains(4096u));
+  EXPECT_THAT(log_.Out(),
+              StartsWith("while acting\nto stdout, while acting\nto stderrwhile acting\n"));
+  EXPECT_THAT(log_.Out(), EndsWith("#while acting\nError to read from running console\n"));
   vpn::CloseChild(launched.pipes, launched.child.get());
   EXPECT_FALSE(launched.child->IsLive());
   EXPECT_FALSE(launched.child->Terminate()) << "a closed child is never signalled";
-  EXPECT_FALSE(launched.pipes.outputRead.IsValid());
-  EXPECT_FALSE(launched.pipes.inputWrite.IsValid());
-  EXPECT_EQ(log_.Out(),
-            "while acting\nto stdout, while acting\nto stderrwhile acting\n"
-            "Error to read from running console\n");
-}
-
-TEST_F(ChildProcessTest, OutputComesInChunksOfAtMost4096BytesAndNoneIsLost) {
-  constexpr size_t kBurst = 3 * 4096 + 100;
-  Launched launched(ChildScript().Burst(kBurst).Text());
-  ASSERT_NE(launched.child, nullptr);
-  EXPECT_EQ(launched.ReadAll(), std::string(kBurst, '#'));
-  EXPECT_THAT(launched.chunk_sizes, Each(Le(4096u)));
-  EXPECT_THAT(launched.chunk_sizes, Contains(4096u));
+  EXPECT_FALSE(launched.pipes.outputRead.IsValid() || launched.pipes.inputWrite.IsValid());
 }
 
 TEST_F(ChildProcessTest, AnswersReachTheChildByteForByteAndLateAnswersFailCleanly) {
@@ -101,34 +101,15 @@ TEST_F(ChildProcessTest, AnswersReachTheChildByteForByteAndLateAnswersFailCleanl
   EXPECT_EQ(log_.Err(), "Error writing yes to process.\nError writing enterChar to process.\n");
 }
 
-// Children launched at the same time never hold each other's pipes: every output ends with its
-// own child, although a long-lived child was launched among them.
-TEST_F(ChildProcessTest, ConcurrentLaunchesKeepTheirPipesApart) {
-  auto sleeper = std::async(std::launch::async, [] {
-    return std::make_unique<Launched>(ChildScript().RunUntilTerminated().Text());
-  });
-  std::vector<std::future<std::optional<std::string>>> outputs;
-  for (int i = 0; i < 12; ++i) {
-    outputs.push_back(std::async(std::launch::async, [i]() -> std::optional<std::string> {
-      Launched launched(ChildScript().Say("child " + std::to_string(i)).Text());
-      return launched.child != nullptr ? launched.ReadAll() : std::nullopt;
-    }));
-  }
-  for (int i = 0; i < 12; ++i) {
-    EXPECT_EQ(outputs[i].get(), "child " + std::to_string(i));
-  }
-  auto long_lived = sleeper.get();
-  ASSERT_NE(long_lived->child, nullptr);
-  EXPECT_TRUE(long_lived->child->Terminate());
-  EXPECT_EQ(long_lived->ReadAll(), "");
-}
-
+// A pipe any child could inherit, as the embedder's or a plugin's handles may be: once its write
+// end is closed here, its output ends, although a child launched meanwhile still runs.
 TEST_F(ChildProcessTest, AChildGetsNoHandleOfTheProgramButItsOwnPipeEnds) {
-  InheritablePipe other;
+  vpn::ChildPipes foreign;
+  MakeInheritablePipe(foreign.outputRead, foreign.outputWrite);
   Launched launched(ChildScript().RunUntilTerminated().Text());
   ASSERT_NE(launched.child, nullptr);
-  other.CloseWriteEnd();
-  EXPECT_TRUE(other.WriterGone(std::chrono::seconds(10)));
+  foreign.outputWrite.Reset();
+  EXPECT_EQ(ReadAll(foreign, *launched.child), "");
 }
 
 TEST_F(ChildProcessTest, TheExecutableDirectoryIsFoundWholeUnderALongPath) {

@@ -37,17 +37,14 @@ TEST(WindowsCommandLineTest, SplitsByTheRuntimeRules) {
   }
 }
 
+// Also the server of OpenConnect's command line, which is quoted only where needed.
 TEST(WindowsCommandLineTest, AQuotedArgumentComesBackAsExactlyOneArgument) {
-  std::vector<std::string> samples = {" ",         "a b",   "\"",   "\\",
-                                      "a\\",       "a\\\\", "\\\"", "a\\\"b c",
-                                      "tab\there", "x\"\"", "\n",   "\xC3\xA9 \xE2\x82\xAC",
-                                      "end\\\\\"", ""};
+  std::vector<std::string> samples = {"\xC3\xA9 \xE2\x82\xAC", "end\\\\\"", ""};
   std::mt19937 random(4);
-  const std::string alphabet = "ab \\\"\t\n";
   for (int i = 0; i < 2000; ++i) {
     std::string sample;
     for (int length = random() % 12; length > 0; --length) {
-      sample.push_back(alphabet[random() % alphabet.size()]);
+      sample.push_back("ab \\\"\t\n"[random() % 7]);
     }
     samples.push_back(sample);
   }
@@ -56,13 +53,9 @@ TEST(WindowsCommandLineTest, AQuotedArgumentComesBackAsExactlyOneArgument) {
               (std::vector<std::string>{"p", sample}))
         << "quoted as [" << QuoteWindowsArgument(sample) << "]";
   }
-}
-
-TEST(WindowsCommandLineTest, APlainServerKeepsTheCommandLineUnchanged) {
   EXPECT_EQ(QuoteWindowsArgument("vpn.example.com:443"), "vpn.example.com:443");
   EXPECT_EQ(vpn::NativeToUtf8(vpn::OpenConnectCommandLine("vpn.example.com")),
             "--allow-insecure-crypto vpn.example.com");
-  EXPECT_EQ(vpn::NativeToUtf8(vpn::OpenConnectCommandLine("")), "--allow-insecure-crypto \"\"");
   EXPECT_EQ(vpn::NativeToUtf8(vpn::OpenConnectCommandLine("a b\\")),
             "--allow-insecure-crypto \"a b\\\\\"");
 }

@@ -1,18 +1,22 @@
 #include "tests/vpn/vpn_test_fixture.h"
 
-#include <atomic>
 #include <cctype>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <thread>
 
 #include "channels/method_call.h"
 #include "vpn/connection_worker.h"
 #include "vpn/control_channel.h"
-#include "vpn/vpn_state.h"
 #include "vpn/worker_thread.h"
 
 namespace vpn_testing {
+namespace {
+
+bool NoWorkers() { return vpn::RunningWorkers() == 0; }
+
+}  // namespace
 
 using testing_support::MethodAnswer;
 
@@ -35,14 +39,6 @@ ChildScript& ChildScript::Step(std::string_view verb, std::string_view value) {
     }
   }
   return *this;
-}
-
-std::string ScriptOf(const std::filesystem::path& report, const Writes& writes,
-                     const std::filesystem::path& end) {
-  ChildScript script;
-  script.Report(report);
-  for (const std::string& write : writes) script.Say(write).Sleep(300);
-  return script.Await(end).Finish().Text();
 }
 
 std::string ChildReport::Read(const char* name) const {
@@ -89,7 +85,7 @@ class VpnTest::MomentRecorder : public vpn::PlatformTaskRunner {
   }
 
  private:
-  VpnTest* test_;
+  VpnTest* const test_;
 };
 
 void VpnTest::SetUp() {
@@ -98,11 +94,8 @@ void VpnTest::SetUp() {
   vpn::SetPlatformTaskRunner(std::make_shared<MomentRecorder>(this));
   open_connect_events_ = std::make_shared<testing_support::EventRecord>();
   xray_events_ = std::make_shared<testing_support::EventRecord>();
-  static std::atomic<int> folders{0};
   scratch_ = std::filesystem::temp_directory_path() /
-             ("quorvanta-vpn-" +
-              std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + "-" +
-              std::to_string(folders++));
+             ("quorvanta-vpn-" + std::to_string(std::random_device()()));
   std::filesystem::create_directories(scratch_);
 }
 
@@ -113,7 +106,7 @@ void VpnTest::TearDown() {
   // Children a test left running are stopped, so that their workers end.
   vpn::SetBeforeLaunchHookForTesting(nullptr);
   vpn::ResetVpnStateForTesting();
-  EXPECT_TRUE(WorkersEnded()) << "a worker did not end";
+  EXPECT_TRUE(WaitUntil(NoWorkers, std::chrono::seconds(30))) << "a worker did not end";
   vpn::ClearEventSinks();
   vpn::SetPlatformTaskRunner(nullptr);
   platform_->Stop();
@@ -154,24 +147,9 @@ std::string VpnTest::Flags() {
          (connecting ? "connecting" : "");
 }
 
-bool VpnTest::WorkersEnded() {
-  return WaitUntil([] { return vpn::RunningWorkers() == 0; }, std::chrono::seconds(30));
-}
-
 void VpnTest::Settle() {
-  ASSERT_TRUE(WorkersEnded()) << "a worker did not end";
+  ASSERT_TRUE(WaitUntil(NoWorkers, std::chrono::seconds(30))) << "a worker did not end";
   ASSERT_TRUE(platform_->Flush());
-}
-
-bool VpnTest::WaitForChunk(const std::string& text) {
-  return WaitUntil([this, echoed = text + "while acting\n"] {
-    return log_.Out().find(echoed) != std::string::npos;
-  });
-}
-
-bool VpnTest::WaitForWrites(const std::filesystem::path& report, const Writes& writes) {
-  return writes.empty() ? WaitUntil([&report] { return ChildReport(report).Exists(); })
-                        : WaitForChunk(writes.back());
 }
 
 void VpnTest::StartOver() {

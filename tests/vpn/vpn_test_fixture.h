@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -31,7 +30,6 @@ inline constexpr bool kWindows = std::is_same_v<vpn::NativeString, std::wstring>
 enum OpenConnectCode { kConnecting = 4, kConnected = 5, kDisconnected = 6 };
 enum XrayCode { kStarting = 3, kProxyOn = 8, kProxyOff = 9, kStopped = 41, kStarted = 61 };
 using Codes = std::vector<int32_t>;
-using Writes = std::vector<std::string>;
 
 // Builds the script that a stand-in child runs (the server of openconnect, the configuration text
 // of xray); see stand_ins/scripted_child/scripted_child.h for the steps.
@@ -46,8 +44,7 @@ class ChildScript {
   ChildScript& Finish() { return Step("closeout", {}).Step("drain", {}); }
   ChildScript& Sleep(int milliseconds) { return Step("sleep", std::to_string(milliseconds)); }
   ChildScript& RunUntilTerminated() { return Sleep(60000); }
-  // Waits until the test calls Release on `signal`.
-  ChildScript& Await(const std::filesystem::path& signal);
+  ChildScript& Await(const std::filesystem::path& signal);  // until Release(signal)
   std::string Text() const { return text_; }
 
  private:
@@ -69,20 +66,15 @@ class ChildReport {
  private:
   std::string Read(const char* name) const;
   static std::vector<std::string> Split(const std::string& zero_ended);
-  std::filesystem::path directory_;
+  const std::filesystem::path directory_;
 };
-
-// A child that reports into `report`, writes each of `writes` in one write, 300 ms apart, waits
-// until `end` is released, and then ends its output and records its input to the end.
-std::string ScriptOf(const std::filesystem::path& report, const Writes& writes,
-                     const std::filesystem::path& end);
 
 std::string Utf8(const std::filesystem::path& path);
 
 // Lets a child that awaits `signal` go on.
 void Release(const std::filesystem::path& signal);
 
-// Waits until `condition` holds. False on time-out.
+// Whether `condition` came to hold in time.
 [[nodiscard]] bool WaitUntil(const std::function<bool()>& condition,
                              std::chrono::milliseconds timeout = std::chrono::seconds(20));
 
@@ -98,7 +90,7 @@ class VpnTest : public ::testing::Test {
 
   std::shared_ptr<testing_support::MethodAnswer> Call(const std::string& method,
                                                       flutter::EncodableValue arguments);
-  // Toggles that must be answered with Success(0).
+  // Toggles that must be answered with Success(0) at once.
   void ToggleOpenConnect(const std::string& server, const std::string& user_name = "user",
                          const std::string& password = "secret") {
     Toggle("toggleOpenConnect", {server, user_name, password});
@@ -111,11 +103,6 @@ class VpnTest : public ::testing::Test {
 
   // Waits for every worker and for the events they posted to be delivered.
   void Settle();
-  // Waits until a worker has read and classified a chunk that ends with `text`.
-  [[nodiscard]] bool WaitForChunk(const std::string& text);
-  // Waits until the child of ScriptOf(report, writes, ...) has run and all its writes have been
-  // read and classified.
-  [[nodiscard]] bool WaitForWrites(const std::filesystem::path& report, const Writes& writes);
   // Between the cases of one test, once every worker has ended: clean flags, records and log.
   void StartOver();
   std::filesystem::path NewReportDirectory();
@@ -134,7 +121,6 @@ class VpnTest : public ::testing::Test {
   class MomentRecorder;
   void Listen(vpn::EventStream stream, std::shared_ptr<testing_support::EventRecord> record);
   void Toggle(const std::string& method, flutter::EncodableList arguments);
-  static bool WorkersEnded();
 
   mutable std::mutex moments_lock_;
   std::vector<std::string> moments_;
