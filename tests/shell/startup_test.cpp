@@ -3,7 +3,6 @@
 
 #include <windows.h>
 
-#include <chrono>
 #include <string>
 #include <vector>
 
@@ -13,7 +12,7 @@
 #include "shell/startup.h"
 #include "shell/wide_to_utf8.h"
 #include "tests/fakes/recording_engine.h"
-#include "tests/shell/child_role.h"
+#include "tests/shell/shell_test_helpers.h"
 #include "tests/support/log_capture.h"
 
 namespace shell_testing {
@@ -22,34 +21,27 @@ namespace {
 using testing::ElementsAre;
 using testing::HasSubstr;
 
-constexpr auto kChildTimeout = std::chrono::seconds(60);
-
 // "a", an unpaired high surrogate, "b".
 constexpr wchar_t kUnpairedHigh[] = {L'a', 0xD800, L'b', 0};
-// An unpaired low surrogate at the end.
-constexpr wchar_t kUnpairedLow[] = {L'a', 0xDC00, 0};
-// U+1F512 (a lock) as its surrogate pair, then U+00E9.
-constexpr wchar_t kPairAndAccent[] = {0xD83D, 0xDD12, 0x00E9, 0};
-constexpr char kPairAndAccentUtf8[] = "\xF0\x9F\x94\x92\xC3\xA9";
 
 TEST(WideToUtf8Test, LenientReplacesUnpairedSurrogatesAndStrictRefusesThem) {
+  // An unpaired low surrogate at the end; U+1F512 (a lock) as its surrogate pair, then U+00E9.
+  constexpr wchar_t kUnpairedLow[] = {L'a', 0xDC00, 0};
+  constexpr wchar_t kPairAndAccent[] = {0xD83D, 0xDD12, 0x00E9, 0};
   struct Row {
     const wchar_t* text;
     const char* lenient;
     const char* strict;
   };
-  const Row rows[] = {
-      {L"C:\\Program Files\\Quorvanta", "C:\\Program Files\\Quorvanta",
-       "C:\\Program Files\\Quorvanta"},
-      {kPairAndAccent, kPairAndAccentUtf8, kPairAndAccentUtf8},
-      {L"", "", ""},
-      {nullptr, "", ""},
-      {kUnpairedHigh,
-       "a\xEF\xBF\xBD"
-       "b",
-       ""},
-      {kUnpairedLow, "a\xEF\xBF\xBD", ""},
-  };
+  const Row rows[] = {{L"C:\\Quorvanta", "C:\\Quorvanta", "C:\\Quorvanta"},
+                      {kPairAndAccent, "\xF0\x9F\x94\x92\xC3\xA9", "\xF0\x9F\x94\x92\xC3\xA9"},
+                      {L"", "", ""},
+                      {nullptr, "", ""},
+                      {kUnpairedHigh,
+                       "a\xEF\xBF\xBD"
+                       "b",
+                       ""},
+                      {kUnpairedLow, "a\xEF\xBF\xBD", ""}};
   for (const Row& row : rows) {
     SCOPED_TRACE(row.lenient);
     EXPECT_EQ(WideToUtf8(row.text), row.lenient);
@@ -66,55 +58,25 @@ TEST(ArgumentsFromCommandLineTest, SkipsTheProgramPathAndLeavesAnUnconvertibleAr
   EXPECT_THAT(ArgumentsFromCommandLine(unpaired.c_str()), ElementsAre("first", "", "", "last"));
 }
 
-// Started with the arguments below: exits with 0 when it reads them back as UTF-8, the role's
-// own first, the unconvertible one empty in its place.
-int CheckOwnArguments() {
-  const std::vector<std::string> expected = {"--child-role=own-arguments", "alpha", "beta gamma",
-                                             "", kPairAndAccentUtf8};
-  return CommandLineArguments() == expected ? 0 : 1;
-}
-
-const bool kOwnArgumentsRegistered = RegisterChildRole("own-arguments", &CheckOwnArguments);
-
-TEST(CommandLineArgumentsTest, ReadsTheProcesssOwnCommandLine) {
-  ASSERT_TRUE(kOwnArgumentsRegistered);
-  const std::wstring arguments =
-      std::wstring(L"alpha \"beta gamma\" ") + kUnpairedHigh + L" " + kPairAndAccent;
-
-  const ChildRun child = RunSelfAs("own-arguments", arguments, kChildTimeout);
-
-  ASSERT_TRUE(child.exited_in_time);
-  EXPECT_EQ(child.exit_code, 0u);
-}
-
 // Started without a console: opens one, then writes a line that must no longer reach the
 // original standard output. Opening a second console fails and changes nothing.
 int OpenConsoleAndWrite() {
   testing_fakes::RecordingEngine engine;
   logging::Out("before the console");
-  if (GetConsoleWindow() != nullptr) {
-    return 20;
-  }
+  if (GetConsoleWindow() != nullptr) return 20;
   OpenDebugConsole();
-  if (GetConsoleWindow() == nullptr) {
-    return 21;
-  }
+  if (GetConsoleWindow() == nullptr) return 21;
   logging::Out("after the console");
   logging::Err("error after the console");
   OpenDebugConsole();
-  if (engine.FunctionNames() != std::vector<std::string>{"FlutterDesktopResyncOutputStreams"}) {
-    return 22;
-  }
-  return 0;
+  return engine.calls == std::vector<std::string>{"ResyncOutputStreams()"} ? 0 : 22;
 }
 
 const bool kOpenConsoleRegistered = RegisterChildRole("open-console", &OpenConsoleAndWrite);
 
 TEST(OpenDebugConsoleTest, PointsTheStandardStreamsAtANewConsole) {
   ASSERT_TRUE(kOpenConsoleRegistered);
-
-  const ChildRun child = RunSelfAs("open-console", L"", kChildTimeout, DETACHED_PROCESS);
-
+  const ChildRun child = RunSelfAs("open-console", DETACHED_PROCESS);
   ASSERT_TRUE(child.exited_in_time);
   EXPECT_EQ(child.exit_code, 0u) << child.output;
   EXPECT_THAT(child.output, HasSubstr("before the console"));
@@ -128,31 +90,17 @@ constexpr char kVariableLines[] =
     "v2ray.location.asset = C:\\Users\\Zo\xC3\xAB\\Quorvanta\n"
     "xray.location.asset = C:\\Users\\Zo\xC3\xAB\\Quorvanta\n";
 
-// Exits with 0 when this process inherited both variables with the directory.
-int CheckAssetLocations() {
+TEST(PublishAssetLocationsTest, WritesTheLinesAndSetsBothVariablesInTheEnvironmentChildrenInherit) {
+  testing_support::LogCapture log;
+  ASSERT_TRUE(PublishAssetLocations(kDirectory));
+  EXPECT_EQ(log.Out(), std::string(kVariableLines) + "Environment variables set successfully.\n");
+  EXPECT_EQ(log.Err(), "");
+  // The process's environment block, which a child started without one of its own inherits.
   for (const wchar_t* name : {L"v2ray.location.asset", L"xray.location.asset"}) {
     std::wstring value(32768, L'\0');
     value.resize(GetEnvironmentVariableW(name, value.data(), static_cast<DWORD>(value.size())));
-    if (value != kDirectory) {
-      return 1;
-    }
+    EXPECT_EQ(value, kDirectory);
   }
-  return 0;
-}
-
-const bool kAssetLocationsRegistered = RegisterChildRole("asset-locations", &CheckAssetLocations);
-
-TEST(PublishAssetLocationsTest, WritesTheLinesAndSetsBothVariablesForEveryLaterChild) {
-  ASSERT_TRUE(kAssetLocationsRegistered);
-  testing_support::LogCapture log;
-
-  ASSERT_TRUE(PublishAssetLocations(kDirectory));
-
-  EXPECT_EQ(log.Out(), std::string(kVariableLines) + "Environment variables set successfully.\n");
-  EXPECT_EQ(log.Err(), "");
-  const ChildRun child = RunSelfAs("asset-locations", L"", kChildTimeout);
-  ASSERT_TRUE(child.exited_in_time);
-  EXPECT_EQ(child.exit_code, 0u);
 }
 
 // The names the setter was asked for, and which of them it refuses (counted from 1).
@@ -179,31 +127,24 @@ TEST(PublishAssetLocationsTest, AVariableThatCannotBeSetEndsThePublishingThere) 
 
 std::vector<UINT> dispatched;
 
-LRESULT CALLBACK RecordMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message >= WM_APP) {
-    dispatched.push_back(message);
-    return 0;
-  }
-  return DefWindowProcW(window, message, wparam, lparam);
-}
-
-bool loop_timed_out = false;
-
-void CALLBACK EndAStuckLoop(HWND, UINT, UINT_PTR, DWORD) {
-  loop_timed_out = true;
-  PostQuitMessage(99);
-}
-
 TEST(RunMessageLoopTest, DispatchesEveryMessageAndEndsOnlyWithTheQuitMessage) {
   WNDCLASSW window_class{};
-  window_class.lpfnWndProc = &RecordMessage;
+  window_class.lpfnWndProc = [](HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message < WM_APP && message != WM_TIMER) {
+      return DefWindowProcW(window, message, wparam, lparam);
+    }
+    // The guard's timer ends a loop that would never end, and shows among the messages.
+    if (message == WM_TIMER) PostQuitMessage(99);
+    dispatched.push_back(message);
+    return LRESULT{0};
+  };
   window_class.hInstance = GetModuleHandleW(nullptr);
   window_class.lpszClassName = L"QuorvantaMessageLoopTest";
   ASSERT_NE(RegisterClassW(&window_class), 0);
   HWND window = CreateWindowExW(0, window_class.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
                                 nullptr, GetModuleHandleW(nullptr), nullptr);
   ASSERT_NE(window, nullptr);
-  const UINT_PTR guard = SetTimer(nullptr, 0, 20000, &EndAStuckLoop);
+  const UINT_PTR guard = SetTimer(window, 1, 20000, nullptr);
 
   PostMessageW(window, WM_APP + 1, 0, 0);
   // A message for the thread itself, with no window, is no reason to stop either.
@@ -214,10 +155,9 @@ TEST(RunMessageLoopTest, DispatchesEveryMessageAndEndsOnlyWithTheQuitMessage) {
   PostMessageW(window, WM_APP + 3, 0, 0);
   RunMessageLoop();
 
-  KillTimer(nullptr, guard);
+  KillTimer(window, guard);
   DestroyWindow(window);
   UnregisterClassW(window_class.lpszClassName, GetModuleHandleW(nullptr));
-  EXPECT_FALSE(loop_timed_out);
   EXPECT_THAT(dispatched, ElementsAre(WM_APP + 1, WM_APP + 2, WM_APP + 3));
 }
 
