@@ -1,7 +1,7 @@
 #include "tests/fakes/recording_engine.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <deque>
 #include <string_view>
@@ -34,10 +34,8 @@ RecordingEngine::~RecordingEngine() {
 }
 
 RecordingEngine& RecordingEngine::Current() {
-  if (installed == nullptr) {
-    std::fputs("An embedder function was called without a RecordingEngine.\n", stderr);
-    std::abort();
-  }
+  // An embedder function called without a fake: a test that forgot one.
+  if (installed == nullptr) std::abort();
   return *installed;
 }
 
@@ -45,9 +43,7 @@ std::string RecordingEngine::Name(const void* handle) const {
   for (const Item& item : items) {
     if (item.address == handle) return item.name;
   }
-  char address[32] = "null";
-  if (handle != nullptr) std::snprintf(address, sizeof(address), "%p", handle);
-  return address;
+  return handle != nullptr ? std::to_string(reinterpret_cast<uintptr_t>(handle)) : "null";
 }
 
 }  // namespace testing_fakes

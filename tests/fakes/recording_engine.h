@@ -29,7 +29,7 @@ class RecordingEngine {
   // The instance that exists; a recorded function called without one aborts the test program.
   static RecordingEngine& Current();
 
-  // How `handle` reads in `calls`: the name this fake gave it, "null", or its address.
+  // How `handle` reads in `calls`: the name this fake gave it, "null", or its address in decimal.
   std::string Name(const void* handle) const;
 
   std::vector<std::string> calls;

@@ -44,16 +44,11 @@ class FlutterWindowTest : public testing::Test {
   }
 
   // Creates the host window as the program does.
-  std::unique_ptr<FlutterWindow> CreateHostWindow() {
-    auto window = std::make_unique<FlutterWindow>(flutter::EngineProject(L"data"));
-    created_ = window->Create(L"Quorvanta", {10, 10}, {360, 690});
-    return window;
-  }
+  bool CreateHostWindow() { return window_.Create(L"Quorvanta", {10, 10}, {360, 690}); }
 
-  // The embedder's calls up to the view controller's creation, for a window of `handle`'s size.
-  std::vector<testing::Matcher<std::string>> StartCalls(HWND handle, const char* controller) {
-    RECT client{};
-    GetClientRect(handle, &client);
+  // The embedder's calls up to the view controller's creation, for the window's size.
+  std::vector<testing::Matcher<std::string>> StartCalls(const char* controller) {
+    const RECT client = window_.ClientArea();
     std::string created = "ViewControllerCreate(e1, ";
     created += std::to_string(client.right) + "x" + std::to_string(client.bottom) + ") = ";
     return {StartsWith("GetDpiForMonitor("), StartsWith("EngineCreate("), "EngineGetMessenger(e1)",
@@ -68,25 +63,20 @@ class FlutterWindowTest : public testing::Test {
     return response.has_value() ? response->bytes : std::vector<uint8_t>{};
   }
 
-  std::vector<testing_fakes::MessengerCall> EventsSent() const {
-    return messenger_.CallsTo(MessengerFunction::kSend);
-  }
-
-  // Declared first: the engine's messenger outlives the engine.
+  // In this order: the engine's messenger outlives the engine, and the engine the window.
   testing_fakes::RecordingMessenger messenger_;
   testing_fakes::RecordingEngine embedder_;
   testing_support::LogCapture log_;
-  bool created_ = false;
+  FlutterWindow window_{flutter::EngineProject(L"data")};
 };
 
 TEST_F(FlutterWindowTest, CreationRunsTheViewRegistersThePluginsWiresTheChannelsAndHostsTheView) {
-  const std::unique_ptr<FlutterWindow> window = CreateHostWindow();
-  ASSERT_TRUE(created_);
-  HWND handle = window->GetHandle();
+  ASSERT_TRUE(CreateHostWindow());
+  HWND handle = window_.GetHandle();
 
   // Each registrar in lookup order, then the registration function named after it, except that
   // no plugin library registers the one without a native side.
-  std::vector<testing::Matcher<std::string>> expected = StartCalls(handle, "c1");
+  std::vector<testing::Matcher<std::string>> expected = StartCalls("c1");
   expected.push_back("ViewControllerGetView(c1) = v1");
   int registrar = 0;
   for (const std::string name :
@@ -114,21 +104,14 @@ TEST_F(FlutterWindowTest, CreationRunsTheViewRegistersThePluginsWiresTheChannels
   }
   EXPECT_THAT(channels, ElementsAre("quorvanta/channeling", "v2ray_events", "openconnect_events"));
 
-  // The view fills the client area as its child, and the window stays hidden.
-  HWND view = GetWindow(handle, GW_CHILD);
-  EXPECT_EQ(embedder_.Name(view), "w1");
-  RECT client{};
-  RECT view_area{};
-  GetClientRect(handle, &client);
-  GetClientRect(view, &view_area);
-  EXPECT_TRUE(EqualRect(&view_area, &client));
+  // The view is the window's content, and the window stays hidden.
+  EXPECT_EQ(embedder_.Name(GetWindow(handle, GW_CHILD)), "w1");
   EXPECT_FALSE(IsWindowVisible(handle));
   EXPECT_EQ(log_.Err(), "");
 }
 
 TEST_F(FlutterWindowTest, TheWiredChannelsAnswerTheUiAndEachStreamKeepsItsOwnListener) {
-  const std::unique_ptr<FlutterWindow> window = CreateHostWindow();
-  ASSERT_TRUE(created_);
+  ASSERT_TRUE(CreateHostWindow());
   const std::vector<uint8_t> done = SuccessEnvelope(flutter::EncodableValue());
 
   EXPECT_EQ(Call("quorvanta/channeling", "vpnConnected"),
@@ -144,16 +127,14 @@ TEST_F(FlutterWindowTest, TheWiredChannelsAnswerTheUiAndEachStreamKeepsItsOwnLis
 
 TEST_F(FlutterWindowTest, WithoutAViewNothingIsRegisteredOrWiredAndCreationFails) {
   embedder_.fail_view_controller_creation = true;
-  const std::unique_ptr<FlutterWindow> window = CreateHostWindow();
-
-  EXPECT_FALSE(created_);
+  EXPECT_FALSE(CreateHostWindow());
   EXPECT_EQ(log_.Err(), "Failed to create view controller.\n");
-  ASSERT_NE(window->GetHandle(), nullptr);
-  EXPECT_THAT(embedder_.calls, testing::ElementsAreArray(StartCalls(window->GetHandle(), "null")));
+  ASSERT_NE(window_.GetHandle(), nullptr);
+  EXPECT_THAT(embedder_.calls, testing::ElementsAreArray(StartCalls("null")));
   EXPECT_THAT(messenger_.Calls(), IsEmpty());
   // The native window is left for the caller to destroy; what still reaches it goes nowhere near
   // the failed view controller or the engine it ended.
-  SendMessageW(window->GetHandle(), WM_FONTCHANGE, 0, 0);
+  SendMessageW(window_.GetHandle(), WM_FONTCHANGE, 0, 0);
   EXPECT_EQ(embedder_.calls.size(), 4u);
 }
 
@@ -163,9 +144,8 @@ TEST_F(FlutterWindowTest, TheViewControllerSeesEachMessageFirstAndWhatItHandlesG
     const bool handled = view_handles && (message == WM_CLOSE || message == WM_FONTCHANGE);
     return handled ? std::optional<FlutterDesktopLResult>(42) : std::nullopt;
   };
-  const std::unique_ptr<FlutterWindow> window = CreateHostWindow();
-  ASSERT_TRUE(created_);
-  HWND handle = window->GetHandle();
+  ASSERT_TRUE(CreateHostWindow());
+  HWND handle = window_.GetHandle();
   ShowWindow(handle, SW_SHOWNOACTIVATE);
   embedder_.calls.clear();
   const std::string offered =
@@ -186,8 +166,7 @@ TEST_F(FlutterWindowTest, TheViewControllerSeesEachMessageFirstAndWhatItHandlesG
 }
 
 TEST_F(FlutterWindowTest, WorkerEventsReachTheUiInOrderAndStopBeforeTheMessengerGoes) {
-  std::unique_ptr<FlutterWindow> window = CreateHostWindow();
-  ASSERT_TRUE(created_);
+  ASSERT_TRUE(CreateHostWindow());
   ASSERT_EQ(Call("openconnect_events", "listen"), SuccessEnvelope(flutter::EncodableValue()));
 
   std::atomic<bool> keep_posting{true};
@@ -199,10 +178,11 @@ TEST_F(FlutterWindowTest, WorkerEventsReachTheUiInOrderAndStopBeforeTheMessenger
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
   });
-  const bool events_arrived = PumpMessagesUntil([&] { return EventsSent().size() >= 20; });
+  auto events_sent = [&] { return messenger_.CallsTo(MessengerFunction::kSend); };
+  const bool events_arrived = PumpMessagesUntil([&] { return events_sent().size() >= 20; });
 
-  DestroyWindow(window->GetHandle());
-  const size_t sent_at_teardown = EventsSent().size();
+  DestroyWindow(window_.GetHandle());
+  const size_t sent_at_teardown = events_sent().size();
   const int32_t posted_at_teardown = posted;
   EXPECT_FALSE(vpn::HasListener(vpn::EventStream::kOpenConnect));
   // The worker goes on; so does the loop, which must find nothing to send any more. A listener
@@ -218,7 +198,7 @@ TEST_F(FlutterWindowTest, WorkerEventsReachTheUiInOrderAndStopBeforeTheMessenger
 
   ASSERT_TRUE(events_arrived);
   ASSERT_TRUE(worker_went_on);
-  const std::vector<testing_fakes::MessengerCall> events = EventsSent();
+  const std::vector<testing_fakes::MessengerCall> events = events_sent();
   EXPECT_EQ(events.size(), sent_at_teardown);
   EXPECT_THAT(late_listener->Codes(), IsEmpty());
   int32_t expected_code = 1;

@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <map>
 #include <string_view>
 
@@ -15,17 +16,6 @@ constexpr std::string_view kRoleFlag = "--child-role=";
 std::map<std::string, int (*)(), std::less<>>& Roles() {
   static std::map<std::string, int (*)(), std::less<>> roles;
   return roles;
-}
-
-// Moves whatever the child has written so far from the pipe into `output`, without blocking.
-void DrainPipe(HANDLE pipe, std::string* output) {
-  DWORD available = 0;
-  while (PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
-    std::string chunk(available, '\0');
-    DWORD read = 0;
-    if (!ReadFile(pipe, chunk.data(), available, &read, nullptr) || read == 0) return;
-    output->append(chunk.data(), read);
-  }
 }
 
 }  // namespace
@@ -43,11 +33,11 @@ ChildRun RunSelfAs(const char* role, DWORD creation_flags) {
   // Only the child's end is inherited.
   SetHandleInformation(reader.Get(), HANDLE_FLAG_INHERIT, 0);
 
-  std::wstring path(32768, L'\0');
-  path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
-  const std::string_view role_name(role);
-  std::wstring command_line = L"\"" + path + L"\" --child-role=";
-  command_line.append(role_name.begin(), role_name.end());
+  std::wstring command_line(32768, L'\0');
+  command_line.resize(
+      GetModuleFileNameW(nullptr, command_line.data(), static_cast<DWORD>(command_line.size())));
+  command_line = L"\"" + command_line + L"\" --child-role=";
+  command_line.append(role, role + std::strlen(role));
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESTDHANDLES;
@@ -62,18 +52,20 @@ ChildRun RunSelfAs(const char* role, DWORD creation_flags) {
   // Our copy of the write end would keep the pipe open after the child is gone.
   writer.Reset();
 
-  run.exited_in_time = PumpMessagesUntil(
-      [&] {
-        DrainPipe(reader.Get(), &run.output);
-        return WaitForSingleObject(child.Get(), 0) == WAIT_OBJECT_0;
-      },
-      std::chrono::minutes(1));
+  // The roles write little, well within the pipe's buffer, so it is read once the child is gone.
+  run.exited_in_time =
+      PumpMessagesUntil([&] { return WaitForSingleObject(child.Get(), 0) == WAIT_OBJECT_0; },
+                        std::chrono::minutes(1));
   if (!run.exited_in_time) {
     TerminateProcess(child.Get(), 99);
     WaitForSingleObject(child.Get(), 5000);
   }
-  DrainPipe(reader.Get(), &run.output);
   GetExitCodeProcess(child.Get(), &run.exit_code);
+  char chunk[4096];
+  DWORD read = 0;
+  while (ReadFile(reader.Get(), chunk, sizeof(chunk), &read, nullptr) && read > 0) {
+    run.output.append(chunk, read);
+  }
   return run;
 }
 

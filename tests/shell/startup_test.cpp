@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "shell/debug_console.h"
 #include "shell/startup.h"
 #include "shell/wide_to_utf8.h"
+#include "shell/window_task_runner.h"
 #include "tests/fakes/recording_engine.h"
 #include "tests/shell/shell_test_helpers.h"
 #include "tests/support/log_capture.h"
@@ -107,58 +109,44 @@ TEST(PublishAssetLocationsTest, WritesTheLinesAndSetsBothVariablesInTheEnvironme
 std::vector<std::wstring> tried_variables;
 size_t refused_variable = 0;
 
-bool RefuseOneVariable(const wchar_t* name, const std::wstring& /*value*/) {
-  tried_variables.push_back(name);
-  return tried_variables.size() != refused_variable;
-}
-
 TEST(PublishAssetLocationsTest, AVariableThatCannotBeSetEndsThePublishingThere) {
   const wchar_t* const names[] = {L"v2ray.location.asset", L"xray.location.asset"};
   for (refused_variable = 1; refused_variable <= std::size(names); ++refused_variable) {
     SCOPED_TRACE(refused_variable);
     testing_support::LogCapture log;
     tried_variables.clear();
-    EXPECT_FALSE(PublishAssetLocations(kDirectory, &RefuseOneVariable));
+    EXPECT_FALSE(PublishAssetLocations(kDirectory, [](const wchar_t* name, const std::wstring&) {
+      tried_variables.push_back(name);
+      return tried_variables.size() != refused_variable;
+    }));
     EXPECT_EQ(tried_variables, std::vector<std::wstring>(names, names + refused_variable));
     EXPECT_EQ(log.Out(), kVariableLines);
     EXPECT_EQ(log.Err(), "Failed to set " + WideToUtf8(names[refused_variable - 1]) + "\n");
   }
 }
 
-std::vector<UINT> dispatched;
+// What ran in the loop, the guard's 99 included.
+std::vector<int> ran;
 
 TEST(RunMessageLoopTest, DispatchesEveryMessageAndEndsOnlyWithTheQuitMessage) {
-  WNDCLASSW window_class{};
-  window_class.lpfnWndProc = [](HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    if (message < WM_APP && message != WM_TIMER) {
-      return DefWindowProcW(window, message, wparam, lparam);
-    }
-    // The guard's timer ends a loop that would never end, and shows among the messages.
-    if (message == WM_TIMER) PostQuitMessage(99);
-    dispatched.push_back(message);
-    return LRESULT{0};
-  };
-  window_class.hInstance = GetModuleHandleW(nullptr);
-  window_class.lpszClassName = L"QuorvantaMessageLoopTest";
-  ASSERT_NE(RegisterClassW(&window_class), 0);
-  HWND window = CreateWindowExW(0, window_class.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
-                                nullptr, GetModuleHandleW(nullptr), nullptr);
-  ASSERT_NE(window, nullptr);
-  const UINT_PTR guard = SetTimer(window, 1, 20000, nullptr);
-
-  PostMessageW(window, WM_APP + 1, 0, 0);
-  // A message for the thread itself, with no window, is no reason to stop either.
-  PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
-  PostMessageW(window, WM_APP + 2, 0, 0);
-  PostQuitMessage(0);
-  // The quit message comes only once the queue is empty, so this one still runs.
-  PostMessageW(window, WM_APP + 3, 0, 0);
+  const std::shared_ptr<WindowTaskRunner> runner = WindowTaskRunner::Create();
+  ASSERT_NE(runner, nullptr);
+  // A loop that never ended would stall the run; the guard ends it, as a failure.
+  const UINT_PTR guard = SetTimer(nullptr, 0, 20000, [](HWND, UINT, UINT_PTR, DWORD) {
+    ran.push_back(99);
+    PostQuitMessage(99);
+  });
+  ASSERT_TRUE(runner->PostTask([&runner] {
+    ran.push_back(1);
+    // A message for the thread itself, with no window, is no reason to stop.
+    PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
+    PostQuitMessage(0);
+    // The quit message comes only once the queue is empty, so this task still runs.
+    static_cast<void>(runner->PostTask([] { ran.push_back(2); }));
+  }));
   RunMessageLoop();
-
-  KillTimer(window, guard);
-  DestroyWindow(window);
-  UnregisterClassW(window_class.lpszClassName, GetModuleHandleW(nullptr));
-  EXPECT_THAT(dispatched, ElementsAre(WM_APP + 1, WM_APP + 2, WM_APP + 3));
+  KillTimer(nullptr, guard);
+  EXPECT_THAT(ran, ElementsAre(1, 2));
 }
 
 }  // namespace
