@@ -24,11 +24,6 @@ std::deque<Item> items;
 RecordingEngine::RecordingEngine() { installed = this; }
 
 RecordingEngine::~RecordingEngine() {
-  for (const Item& item : items) {
-    if (item.name[0] == 'w') {
-      DestroyFakeViewWindow(static_cast<FlutterDesktopNativeWindow>(item.address));
-    }
-  }
   items.clear();
   installed = nullptr;
 }
@@ -139,7 +134,7 @@ FlutterDesktopViewControllerRef FlutterDesktopViewControllerCreate(int width, in
   Item& controller = New('c');
   Item& view = New('v');
   controller.next = &view;
-  view.next = &New('w', testing_fakes::CreateFakeViewWindow(width, height));
+  view.next = &New('w', RecordingEngine::Current().view_window);
   return Returned<FlutterDesktopViewControllerRef>(call, &controller);
 }
 

@@ -16,8 +16,7 @@ namespace testing_fakes {
 // an instance exists every call is appended to `calls` as one line, e.g.
 // "ViewControllerCreate(e1, 360x690) = c1", in which the handles this fake gave out read as
 // names: engines e1, e2 ..., view controllers c1 ..., views v1 ..., view windows w1 ...,
-// registrars r1 .... The view windows are real child windows on Windows, destroyed with the fake
-// at the latest. One instance at a time, UI thread only.
+// registrars r1 .... One instance at a time, UI thread only.
 class RecordingEngine {
  public:
   RecordingEngine();
@@ -38,14 +37,12 @@ class RecordingEngine {
   bool fail_view_controller_creation = false;
   // What FlutterDesktopEngineGetMessenger returns; never dereferenced here.
   FlutterDesktopMessengerRef messenger = nullptr;
+  // What FlutterDesktopViewGetHWND returns (a test that hosts the view gives a real child window);
+  // by default a token that is no window.
+  FlutterDesktopNativeWindow view_window{};
   // Whether and how a view controller handles a top-level window message; by default it does not.
   std::function<std::optional<FlutterDesktopLResult>(FlutterDesktopWindowMessage)> window_proc;
 };
-
-// The native window of a fake view: on Windows a real child window, parked until someone
-// re-parents it; elsewhere an opaque token. Destroying it is a no-op once it is gone.
-FlutterDesktopNativeWindow CreateFakeViewWindow(int width, int height);
-void DestroyFakeViewWindow(FlutterDesktopNativeWindow window);
 
 }  // namespace testing_fakes
 

@@ -1,4 +1,5 @@
-// The plugin libraries' registration functions, recorded among the embedder's calls.
+// The plugin libraries' registration functions, recorded among the embedder's calls; linked
+// only by a test that registers the plugins.
 
 #include "shell/plugin_libraries.h"
 #include "tests/fakes/recording_engine.h"

@@ -30,37 +30,33 @@ using testing::IsEmpty;
 using testing::StartsWith;
 using testing_fakes::MessengerFunction;
 
-std::vector<uint8_t> SuccessEnvelope(const flutter::EncodableValue& value) {
-  return *flutter::StandardMethodCodec::GetInstance().EncodeSuccessEnvelope(&value);
-}
+constexpr char kWindowMessage[] = "ViewControllerHandleTopLevelWindowProc(";
 
 class FlutterWindowTest : public testing::Test {
  protected:
-  void SetUp() override { embedder_.messenger = messenger_.handle(); }
+  void SetUp() override {
+    embedder_.messenger = messenger_.handle();
+    // The view's window, parked as the embedder's is until the host takes it in.
+    embedder_.view_window = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0,
+                                            HWND_MESSAGE, nullptr, nullptr, nullptr);
+  }
 
   void TearDown() override {
     EXPECT_THAT(messenger_.Violations(), IsEmpty());
     vpn::ClearEventSinks();
+    DestroyWindow(embedder_.view_window);
   }
 
   // Creates the host window as the program does.
   bool CreateHostWindow() { return window_.Create(L"Quorvanta", {10, 10}, {360, 690}); }
 
-  // The embedder's calls up to the view controller's creation, for the window's size.
+  // The embedder's calls up to the view controller's creation, which has the window's size.
   std::vector<testing::Matcher<std::string>> StartCalls(const char* controller) {
     const RECT client = window_.ClientArea();
     std::string created = "ViewControllerCreate(e1, ";
     created += std::to_string(client.right) + "x" + std::to_string(client.bottom) + ") = ";
     return {StartsWith("GetDpiForMonitor("), StartsWith("EngineCreate("), "EngineGetMessenger(e1)",
             created + controller};
-  }
-
-  // The UI side sends `method` on `channel`; returns the answer that came back at once, if any.
-  std::vector<uint8_t> Call(const std::string& channel, const std::string& method) {
-    const auto encoded = flutter::StandardMethodCodec::GetInstance().EncodeMethodCall(
-        flutter::MethodCall<>(method, nullptr));
-    const auto response = messenger_.ResponseTo(messenger_.Deliver(channel, *encoded));
-    return response.has_value() ? response->bytes : std::vector<uint8_t>{};
   }
 
   // In this order: the engine's messenger outlives the engine, and the engine the window.
@@ -72,7 +68,6 @@ class FlutterWindowTest : public testing::Test {
 
 TEST_F(FlutterWindowTest, CreationRunsTheViewRegistersThePluginsWiresTheChannelsAndHostsTheView) {
   ASSERT_TRUE(CreateHostWindow());
-  HWND handle = window_.GetHandle();
 
   // Each registrar in lookup order, then the registration function named after it, except that
   // no plugin library registers the one without a native side.
@@ -92,8 +87,7 @@ TEST_F(FlutterWindowTest, CreationRunsTheViewRegistersThePluginsWiresTheChannels
   }
   expected.push_back("ViewGetHWND(v1) = w1");
   std::vector<std::string> calls = embedder_.calls;
-  std::erase_if(calls,
-                [](const std::string& call) { return call.starts_with("ViewControllerHandle"); });
+  std::erase_if(calls, [](const std::string& call) { return call.starts_with(kWindowMessage); });
   EXPECT_THAT(calls, testing::ElementsAreArray(expected));
 
   std::vector<std::string> channels;
@@ -103,26 +97,10 @@ TEST_F(FlutterWindowTest, CreationRunsTheViewRegistersThePluginsWiresTheChannels
     channels.push_back(call.channel);
   }
   EXPECT_THAT(channels, ElementsAre("quorvanta/channeling", "v2ray_events", "openconnect_events"));
-
   // The view is the window's content, and the window stays hidden.
-  EXPECT_EQ(embedder_.Name(GetWindow(handle, GW_CHILD)), "w1");
-  EXPECT_FALSE(IsWindowVisible(handle));
+  EXPECT_EQ(embedder_.Name(GetWindow(window_.GetHandle(), GW_CHILD)), "w1");
+  EXPECT_FALSE(IsWindowVisible(window_.GetHandle()));
   EXPECT_EQ(log_.Err(), "");
-}
-
-TEST_F(FlutterWindowTest, TheWiredChannelsAnswerTheUiAndEachStreamKeepsItsOwnListener) {
-  ASSERT_TRUE(CreateHostWindow());
-  const std::vector<uint8_t> done = SuccessEnvelope(flutter::EncodableValue());
-
-  EXPECT_EQ(Call("quorvanta/channeling", "vpnConnected"),
-            SuccessEnvelope(flutter::EncodableValue(std::string("0"))));
-  EXPECT_EQ(Call("openconnect_events", "listen"), done);
-  EXPECT_TRUE(vpn::HasListener(vpn::EventStream::kOpenConnect));
-  EXPECT_FALSE(vpn::HasListener(vpn::EventStream::kXray));
-  EXPECT_EQ(Call("v2ray_events", "listen"), done);
-  EXPECT_EQ(Call("openconnect_events", "cancel"), done);
-  EXPECT_FALSE(vpn::HasListener(vpn::EventStream::kOpenConnect));
-  EXPECT_TRUE(vpn::HasListener(vpn::EventStream::kXray));
 }
 
 TEST_F(FlutterWindowTest, WithoutAViewNothingIsRegisteredOrWiredAndCreationFails) {
@@ -148,8 +126,7 @@ TEST_F(FlutterWindowTest, TheViewControllerSeesEachMessageFirstAndWhatItHandlesG
   HWND handle = window_.GetHandle();
   ShowWindow(handle, SW_SHOWNOACTIVATE);
   embedder_.calls.clear();
-  const std::string offered =
-      "ViewControllerHandleTopLevelWindowProc(c1, " + embedder_.Name(handle);
+  const std::string offered = kWindowMessage + ("c1, " + embedder_.Name(handle));
 
   EXPECT_EQ(SendMessageW(handle, WM_CLOSE, 3, 4), 42);
   EXPECT_TRUE(IsWindowVisible(handle)) << "the close request went past the view controller";
@@ -158,7 +135,6 @@ TEST_F(FlutterWindowTest, TheViewControllerSeesEachMessageFirstAndWhatItHandlesG
   EXPECT_EQ(SendMessageW(handle, WM_FONTCHANGE, 0, 0), 0);
   EXPECT_THAT(embedder_.calls, ElementsAre(offered + ", 16, 3, 4)", offered + ", 29, 0, 0)",
                                            offered + ", 29, 0, 0)", "EngineReloadSystemFonts(e1)"));
-
   // Closing from the frame only hides the window.
   EXPECT_EQ(SendMessageW(handle, WM_CLOSE, 0, 0), 0);
   EXPECT_TRUE(IsWindow(handle));
@@ -167,7 +143,10 @@ TEST_F(FlutterWindowTest, TheViewControllerSeesEachMessageFirstAndWhatItHandlesG
 
 TEST_F(FlutterWindowTest, WorkerEventsReachTheUiInOrderAndStopBeforeTheMessengerGoes) {
   ASSERT_TRUE(CreateHostWindow());
-  ASSERT_EQ(Call("openconnect_events", "listen"), SuccessEnvelope(flutter::EncodableValue()));
+  const auto listen = flutter::StandardMethodCodec::GetInstance().EncodeMethodCall(
+      flutter::MethodCall<>("listen", nullptr));
+  static_cast<void>(messenger_.Deliver("openconnect_events", *listen));
+  ASSERT_TRUE(vpn::HasListener(vpn::EventStream::kOpenConnect));
 
   std::atomic<bool> keep_posting{true};
   std::atomic<int32_t> posted{0};
@@ -178,11 +157,11 @@ TEST_F(FlutterWindowTest, WorkerEventsReachTheUiInOrderAndStopBeforeTheMessenger
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
   });
-  auto events_sent = [&] { return messenger_.CallsTo(MessengerFunction::kSend); };
-  const bool events_arrived = PumpMessagesUntil([&] { return events_sent().size() >= 20; });
+  auto events = [&] { return messenger_.CallsTo(MessengerFunction::kSend); };
+  const bool events_arrived = PumpMessagesUntil([&] { return events().size() >= 20; });
 
   DestroyWindow(window_.GetHandle());
-  const size_t sent_at_teardown = events_sent().size();
+  const size_t sent_at_teardown = events().size();
   const int32_t posted_at_teardown = posted;
   EXPECT_FALSE(vpn::HasListener(vpn::EventStream::kOpenConnect));
   // The worker goes on; so does the loop, which must find nothing to send any more. A listener
@@ -198,13 +177,14 @@ TEST_F(FlutterWindowTest, WorkerEventsReachTheUiInOrderAndStopBeforeTheMessenger
 
   ASSERT_TRUE(events_arrived);
   ASSERT_TRUE(worker_went_on);
-  const std::vector<testing_fakes::MessengerCall> events = events_sent();
-  EXPECT_EQ(events.size(), sent_at_teardown);
+  EXPECT_EQ(events().size(), sent_at_teardown);
   EXPECT_THAT(late_listener->Codes(), IsEmpty());
   int32_t expected_code = 1;
-  for (const auto& event : events) {
+  for (const auto& event : events()) {
+    const flutter::EncodableValue code(expected_code++);
     EXPECT_EQ(event.channel, "openconnect_events");
-    EXPECT_EQ(event.bytes, SuccessEnvelope(flutter::EncodableValue(expected_code++)));
+    EXPECT_EQ(event.bytes,
+              *flutter::StandardMethodCodec::GetInstance().EncodeSuccessEnvelope(&code));
     EXPECT_EQ(event.thread, std::this_thread::get_id());
   }
   // The view controller went with the native window, and no message was offered to it after.

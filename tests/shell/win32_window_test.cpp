@@ -34,12 +34,9 @@ Corners WindowCorners(HWND window, HWND parent = nullptr) {
 }
 
 // The class of the shell's top-level windows, while it is registered in this process.
-std::optional<WNDCLASSEXW> TopLevelClass() {
-  WNDCLASSEXW info{};
-  info.cbSize = sizeof(info);
-  if (!GetClassInfoExW(GetModuleHandleW(nullptr), L"FLUTTER_RUNNER_WIN32_WINDOW", &info)) {
-    return std::nullopt;
-  }
+std::optional<WNDCLASSW> TopLevelClass() {
+  WNDCLASSW info{};
+  if (!GetClassInfoW(GetModuleHandleW(nullptr), L"FLUTTER_RUNNER_WIN32_WINDOW", &info)) return {};
   return info;
 }
 
@@ -52,8 +49,7 @@ bool IsAbove(HWND upper, HWND lower) {
   return false;
 }
 
-// A plain visible window of another class, on top and active, to compare activation and Z-order
-// with.
+// A visible window of another class, on top and active, to compare activation and Z-order with.
 base::ScopedWindow MakeOtherWindowActive() {
   base::ScopedWindow other(CreateWindowExW(0, L"STATIC", L"Other window",
                                            WS_OVERLAPPEDWINDOW | WS_VISIBLE, 600, 100, 200, 150,
@@ -148,7 +144,8 @@ TEST_F(Win32WindowTest, AttachedContentFillsTheClientAreaFollowsResizesAndTakesT
   ASSERT_TRUE(window.Create(L"Host", kOrigin, kSize));
   HWND handle = window.GetHandle();
   ShowWindow(handle, SW_SHOWNORMAL);
-  HWND content = testing_fakes::CreateFakeViewWindow(100, 80);
+  HWND content = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0, 100, 80,
+                                 HWND_MESSAGE, nullptr, nullptr, nullptr);
 
   window.AttachContent(content);
   EXPECT_EQ(GetParent(content), handle);
@@ -189,9 +186,7 @@ TEST_F(Win32WindowTest, DestructionOfTheNativeWindowPostsQuitOnlyWhenAsked) {
     window.SetQuitOnDestroy(quit_on_destroy);
     ASSERT_TRUE(window.Create(L"Destroyed", kOrigin, kSize));
     const int destroy_hooks_before = window.on_destroy_calls;
-
     DestroyWindow(window.GetHandle());
-
     EXPECT_EQ(window.GetHandle(), nullptr);
     EXPECT_EQ(window.on_destroy_calls, destroy_hooks_before + 1);
     EXPECT_EQ(TakeQuitMessage(), quit_on_destroy ? std::optional<WPARAM>(0) : std::nullopt);
