@@ -39,11 +39,9 @@ class ResourcesTest : public testing::Test {
   // The bytes of resource `id` of `type`; empty when there is none.
   std::string Resource(LPCWSTR type, int id) const {
     HRSRC found = FindResourceW(module_.Get(), MAKEINTRESOURCEW(id), type);
-    const void* bytes =
-        found != nullptr ? LockResource(LoadResource(module_.Get(), found)) : nullptr;
-    return bytes != nullptr
-               ? std::string(static_cast<const char*>(bytes), SizeofResource(module_.Get(), found))
-               : "";
+    if (found == nullptr) return "";
+    const void* bytes = LockResource(LoadResource(module_.Get(), found));
+    return std::string(static_cast<const char*>(bytes), SizeofResource(module_.Get(), found));
   }
 
   const std::wstring path_ = ProgramPath();

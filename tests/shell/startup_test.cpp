@@ -25,25 +25,30 @@ using testing::HasSubstr;
 
 // "a", an unpaired high surrogate, "b".
 constexpr wchar_t kUnpairedHigh[] = {L'a', 0xD800, L'b', 0};
+// An unpaired low surrogate at the end.
+constexpr wchar_t kUnpairedLow[] = {L'a', 0xDC00, 0};
+// U+1F512 (a lock) as its surrogate pair, then U+00E9.
+constexpr wchar_t kPairAndAccent[] = {0xD83D, 0xDD12, 0x00E9, 0};
+constexpr char kPairAndAccentUtf8[] = "\xF0\x9F\x94\x92\xC3\xA9";
 
 TEST(WideToUtf8Test, LenientReplacesUnpairedSurrogatesAndStrictRefusesThem) {
-  // An unpaired low surrogate at the end; U+1F512 (a lock) as its surrogate pair, then U+00E9.
-  constexpr wchar_t kUnpairedLow[] = {L'a', 0xDC00, 0};
-  constexpr wchar_t kPairAndAccent[] = {0xD83D, 0xDD12, 0x00E9, 0};
   struct Row {
     const wchar_t* text;
     const char* lenient;
     const char* strict;
   };
-  const Row rows[] = {{L"C:\\Quorvanta", "C:\\Quorvanta", "C:\\Quorvanta"},
-                      {kPairAndAccent, "\xF0\x9F\x94\x92\xC3\xA9", "\xF0\x9F\x94\x92\xC3\xA9"},
-                      {L"", "", ""},
-                      {nullptr, "", ""},
-                      {kUnpairedHigh,
-                       "a\xEF\xBF\xBD"
-                       "b",
-                       ""},
-                      {kUnpairedLow, "a\xEF\xBF\xBD", ""}};
+  const Row rows[] = {
+      {L"C:\\Program Files\\Quorvanta", "C:\\Program Files\\Quorvanta",
+       "C:\\Program Files\\Quorvanta"},
+      {kPairAndAccent, kPairAndAccentUtf8, kPairAndAccentUtf8},
+      {L"", "", ""},
+      {nullptr, "", ""},
+      {kUnpairedHigh,
+       "a\xEF\xBF\xBD"
+       "b",
+       ""},
+      {kUnpairedLow, "a\xEF\xBF\xBD", ""},
+  };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.lenient);
     EXPECT_EQ(WideToUtf8(row.text), row.lenient);

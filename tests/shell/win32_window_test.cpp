@@ -75,20 +75,15 @@ class RecordingWindow : public Win32Window {
   void OnDestroy() override { ++on_destroy_calls; }
 };
 
+// Takes the quit message out of this thread's queue, if one was posted: its exit code.
+std::optional<WPARAM> TakeQuitMessage() {
+  MSG message;
+  if (!PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) return std::nullopt;
+  return message.wParam;
+}
+
 class Win32WindowTest : public testing::Test {
  protected:
-  // Takes the quit message out of this thread's queue, if one was posted: its exit code.
-  static std::optional<WPARAM> TakeQuitMessage() {
-    MSG message;
-    if (!PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) return std::nullopt;
-    return message.wParam;
-  }
-
-  void TearDown() override {
-    while (TakeQuitMessage()) {
-    }
-  }
-
   testing_fakes::RecordingEngine engine_;
 };
 
