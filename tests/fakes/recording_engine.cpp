@@ -6,8 +6,9 @@
 #include <deque>
 #include <string_view>
 
-namespace testing_fakes {
 namespace {
+
+using testing_fakes::RecordingEngine;
 
 // A handle given out: its name and, for a view controller or a view, its view or window.
 struct Item {
@@ -18,36 +19,6 @@ struct Item {
 
 RecordingEngine* installed = nullptr;
 std::deque<Item> items;
-
-}  // namespace
-
-RecordingEngine::RecordingEngine() { installed = this; }
-
-RecordingEngine::~RecordingEngine() {
-  items.clear();
-  installed = nullptr;
-}
-
-RecordingEngine& RecordingEngine::Current() {
-  // An embedder function called without a fake: a test that forgot one.
-  if (installed == nullptr) std::abort();
-  return *installed;
-}
-
-std::string RecordingEngine::Name(const void* handle) const {
-  for (const Item& item : items) {
-    if (item.address == handle) return item.name;
-  }
-  return handle != nullptr ? std::to_string(reinterpret_cast<uintptr_t>(handle)) : "null";
-}
-
-}  // namespace testing_fakes
-
-namespace {
-
-using testing_fakes::Item;
-using testing_fakes::items;
-using testing_fakes::RecordingEngine;
 
 // Names the next handle of `kind` ('e', 'c', ...); `address` defaults to the item's own.
 Item& New(char kind, void* address = nullptr) {
@@ -83,6 +54,30 @@ Handle Returned(std::string& call, const Item* item) {
 std::string Name(const void* handle) { return RecordingEngine::Current().Name(handle); }
 
 }  // namespace
+
+namespace testing_fakes {
+
+RecordingEngine::RecordingEngine() { installed = this; }
+
+RecordingEngine::~RecordingEngine() {
+  items.clear();
+  installed = nullptr;
+}
+
+RecordingEngine& RecordingEngine::Current() {
+  // An embedder function called without a fake: a test that forgot one.
+  if (installed == nullptr) std::abort();
+  return *installed;
+}
+
+std::string RecordingEngine::Name(const void* handle) const {
+  for (const Item& item : items) {
+    if (item.address == handle) return item.name;
+  }
+  return handle != nullptr ? std::to_string(reinterpret_cast<uintptr_t>(handle)) : "null";
+}
+
+}  // namespace testing_fakes
 
 extern "C" {
 
