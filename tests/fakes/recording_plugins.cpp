@@ -1,23 +1,13 @@
-#include "tests/fakes/recording_engine.h"
+// The plugin libraries' registration functions, recorded among the embedder's calls; linked
+// only by a test that registers the plugins.
 
 #include "shell/plugin_libraries.h"
+#include "tests/fakes/recording_engine.h"
 
-namespace testing_fakes {
-namespace {
-
-std::vector<PluginRegistration> registrations;
-
-}  // namespace
-
-std::vector<PluginRegistration> PluginRegistrations() { return registrations; }
-
-void ClearPluginRegistrations() { registrations.clear(); }
-
-}  // namespace testing_fakes
-
-#define RECORDED_REGISTRATION(registrar_name)                                      \
-  void registrar_name##RegisterWithRegistrar(FlutterDesktopPluginRegistrarRef r) { \
-    testing_fakes::registrations.push_back({__func__, r});                         \
+#define RECORDED_REGISTRATION(registrar_name)                                              \
+  void registrar_name##RegisterWithRegistrar(FlutterDesktopPluginRegistrarRef registrar) { \
+    auto& fake = testing_fakes::RecordingEngine::Current();                                \
+    fake.calls.push_back(std::string(__func__) + "(" + fake.Name(registrar) + ")");        \
   }
 
 extern "C" {

@@ -3,12 +3,13 @@
 
 #include <windows.h>
 
+#include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/scoped_win32.h"
-#include "base/utf_conversion.h"
 
 // The resources are read back from the built program, without running it.
 namespace shell_testing {
@@ -16,48 +17,34 @@ namespace {
 
 using testing::HasSubstr;
 
-// The program, whose copy lies beside this test program.
-std::wstring ExecutableUnderTest() {
-  std::wstring path(32768, L'\0');
-  path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
-  path.resize(path.find_last_of(L"\\/") + 1);
-  const std::string name = PROGRAM_FILE_NAME;
-  return path + std::wstring(name.begin(), name.end());
-}
-
-// The unsigned number of `size` bytes at `offset`, least significant byte first.
-uint32_t LittleEndian(const std::string& bytes, size_t offset, size_t size) {
+// The unsigned number of `size` bytes at `offset`, in the given byte order.
+uint32_t Number(const std::string& bytes, size_t offset, size_t size, bool big_endian = false) {
   uint32_t value = 0;
-  for (size_t index = size; index > 0; --index) {
-    value = (value << 8) | static_cast<uint8_t>(bytes.at(offset + index - 1));
-  }
-  return value;
-}
-
-uint32_t BigEndian32(const std::string& bytes, size_t offset) {
-  uint32_t value = 0;
-  for (size_t index = 0; index < 4; ++index) {
-    value = (value << 8) | static_cast<uint8_t>(bytes.at(offset + index));
+  for (size_t index = 0; index < size; ++index) {
+    value = (value << 8) |
+            static_cast<uint8_t>(bytes.at(offset + (big_endian ? index : size - 1 - index)));
   }
   return value;
 }
 
 class ResourcesTest : public testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(module_.IsValid()); }
+  // The program, whose copy lies beside this test program.
+  static std::wstring ProgramPath() {
+    std::wstring path(32768, L'\0');
+    path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
+    return path.substr(0, path.find_last_of(L"\\/") + 1) + L"" PROGRAM_FILE_NAME;
+  }
 
   // The bytes of resource `id` of `type`; empty when there is none.
   std::string Resource(LPCWSTR type, int id) const {
     HRSRC found = FindResourceW(module_.Get(), MAKEINTRESOURCEW(id), type);
-    const void* bytes =
-        found != nullptr ? LockResource(LoadResource(module_.Get(), found)) : nullptr;
-    if (bytes == nullptr) {
-      return std::string();
-    }
+    if (found == nullptr) return "";
+    const void* bytes = LockResource(LoadResource(module_.Get(), found));
     return std::string(static_cast<const char*>(bytes), SizeofResource(module_.Get(), found));
   }
 
-  const std::wstring path_ = ExecutableUnderTest();
+  const std::wstring path_ = ProgramPath();
   const base::ScopedLibrary module_{LoadLibraryExW(
       path_.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE)};
 };
@@ -77,31 +64,30 @@ TEST_F(ResourcesTest, ManifestRequestsAdministratorAndPerMonitorAwareness) {
 TEST_F(ResourcesTest, IconGroupHoldsSixThirtyTwoBitImagesWithAPngForTheLargest) {
   // The group: a 6-byte header whose last field is the count, then a 14-byte entry per image.
   const std::string group = Resource(RT_GROUP_ICON, 101);
-  const int sizes[] = {256, 128, 64, 48, 32, 16};
+  const uint32_t sizes[] = {256, 128, 64, 48, 32, 16};
   ASSERT_EQ(group.size(), 6 + std::size(sizes) * 14);
-  ASSERT_EQ(LittleEndian(group, 4, 2), std::size(sizes));
+  ASSERT_EQ(Number(group, 4, 2), std::size(sizes));
   for (size_t index = 0; index < std::size(sizes); ++index) {
     const uint32_t size = sizes[index];
     SCOPED_TRACE(size);
     const size_t entry = 6 + index * 14;
     // A declared width or height of 0 stands for 256.
-    EXPECT_EQ(LittleEndian(group, entry, 1), size % 256);
-    EXPECT_EQ(LittleEndian(group, entry + 1, 1), size % 256);
-    EXPECT_EQ(LittleEndian(group, entry + 6, 2), 32u);
-    const std::string image = Resource(RT_ICON, LittleEndian(group, entry + 12, 2));
+    EXPECT_EQ(Number(group, entry, 1), size % 256);
+    EXPECT_EQ(Number(group, entry + 1, 1), size % 256);
+    EXPECT_EQ(Number(group, entry + 6, 2), 32u);
+    const std::string image = Resource(RT_ICON, Number(group, entry + 12, 2));
     ASSERT_GE(image.size(), 40u);
     if (size == 256) {
       // The signature, then the header chunk: width, height, bit depth 8, colour type RGBA.
-      ASSERT_EQ(image.substr(0, 8), "\x89PNG\r\n\x1A\n");
-      EXPECT_EQ(BigEndian32(image, 16), size);
-      EXPECT_EQ(BigEndian32(image, 20), size);
-      EXPECT_EQ(image[24], 8);
-      EXPECT_EQ(image[25], 6);
+      EXPECT_EQ(image.substr(0, 8), "\x89PNG\r\n\x1A\n");
+      EXPECT_EQ(Number(image, 16, 4, true), size);
+      EXPECT_EQ(Number(image, 20, 4, true), size);
+      EXPECT_EQ(Number(image, 24, 2, true), 0x0806u);
     } else {
       // A bitmap header; its height counts the colour rows and the mask rows.
-      EXPECT_EQ(LittleEndian(image, 4, 4), size);
-      EXPECT_EQ(LittleEndian(image, 8, 4), 2 * size);
-      EXPECT_EQ(LittleEndian(image, 14, 2), 32u);
+      EXPECT_EQ(Number(image, 4, 4), size);
+      EXPECT_EQ(Number(image, 8, 4), 2 * size);
+      EXPECT_EQ(Number(image, 14, 2), 32u);
     }
   }
 }
@@ -116,27 +102,22 @@ TEST_F(ResourcesTest, VersionRecordNamesTheProductAndItsVersion) {
 
   ASSERT_TRUE(VerQueryValueW(data.data(), L"\\", &value, &length));
   const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
-  // 2.5.2.111, most significant field in the high word.
-  EXPECT_EQ(fixed->dwFileVersionMS, 0x00020005u);
-  EXPECT_EQ(fixed->dwFileVersionLS, 0x0002006Fu);
-  EXPECT_EQ(fixed->dwProductVersionMS, 0x00020005u);
-  EXPECT_EQ(fixed->dwProductVersionLS, 0x0002006Fu);
-
-  // US English, code page 1252, and nothing else.
+  // 2.5.2.111, most significant field in the high word, for the file and the product.
+  EXPECT_EQ((std::array{fixed->dwFileVersionMS, fixed->dwFileVersionLS, fixed->dwProductVersionMS,
+                        fixed->dwProductVersionLS}),
+            (std::array<DWORD, 4>{0x00020005, 0x0002006F, 0x00020005, 0x0002006F}));
+  // US English with code page 1252, and nothing else.
   ASSERT_TRUE(VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", &value, &length));
-  ASSERT_EQ(length, 4u);
-  EXPECT_EQ(static_cast<const WORD*>(value)[0], 0x0409);
-  EXPECT_EQ(static_cast<const WORD*>(value)[1], 1252);
-
-  const std::pair<const wchar_t*, const char*> strings[] = {
-      {L"FileVersion", "2.5.2+111"},  {L"ProductVersion", "2.5.2+111"},
-      {L"ProductName", "Quorvanta"},  {L"FileDescription", "Quorvanta"},
-      {L"InternalName", "Quorvanta"}, {L"CompanyName", "Belstromadyn"}};
-  for (const auto& [name, expected] : strings) {
-    SCOPED_TRACE(expected);
+  EXPECT_EQ(std::wstring_view(static_cast<const wchar_t*>(value), length / 2), L"\x0409\x04E4");
+  for (const auto& [name, expected] : {std::pair{L"FileVersion", L"2.5.2+111"},
+                                       {L"ProductVersion", L"2.5.2+111"},
+                                       {L"ProductName", L"Quorvanta"},
+                                       {L"FileDescription", L"Quorvanta"},
+                                       {L"InternalName", L"Quorvanta"},
+                                       {L"CompanyName", L"Belstromadyn"}}) {
     const std::wstring query = std::wstring(L"\\StringFileInfo\\040904e4\\") + name;
     ASSERT_TRUE(VerQueryValueW(data.data(), query.c_str(), &value, &length));
-    EXPECT_EQ(base::WideToUtf8(static_cast<const wchar_t*>(value)), expected);
+    EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(value)), expected);
   }
 }
 

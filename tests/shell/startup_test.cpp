@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include <chrono>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,8 +12,9 @@
 #include "shell/command_line_arguments.h"
 #include "shell/debug_console.h"
 #include "shell/startup.h"
+#include "shell/window_task_runner.h"
 #include "tests/fakes/recording_engine.h"
-#include "tests/shell/child_role.h"
+#include "tests/shell/shell_test_helpers.h"
 #include "tests/support/log_capture.h"
 
 namespace shell_testing {
@@ -21,8 +22,6 @@ namespace {
 
 using testing::ElementsAre;
 using testing::HasSubstr;
-
-constexpr auto kChildTimeout = std::chrono::seconds(60);
 
 // "a", an unpaired high surrogate, "b".
 constexpr wchar_t kUnpairedHigh[] = {L'a', 0xD800, L'b', 0};
@@ -39,55 +38,25 @@ TEST(ArgumentsFromCommandLineTest, SkipsTheProgramPathAndLeavesAnUnconvertibleAr
   EXPECT_THAT(ArgumentsFromCommandLine(unpaired.c_str()), ElementsAre("first", "", "", "last"));
 }
 
-// Started with the arguments below: exits with 0 when it reads them back as UTF-8, the role's
-// own first, the unconvertible one empty in its place.
-int CheckOwnArguments() {
-  const std::vector<std::string> expected = {"--child-role=own-arguments", "alpha", "beta gamma",
-                                             "", kPairAndAccentUtf8};
-  return CommandLineArguments() == expected ? 0 : 1;
-}
-
-const bool kOwnArgumentsRegistered = RegisterChildRole("own-arguments", &CheckOwnArguments);
-
-TEST(CommandLineArgumentsTest, ReadsTheProcesssOwnCommandLine) {
-  ASSERT_TRUE(kOwnArgumentsRegistered);
-  const std::wstring arguments =
-      std::wstring(L"alpha \"beta gamma\" ") + kUnpairedHigh + L" " + kPairAndAccent;
-
-  const ChildRun child = RunSelfAs("own-arguments", arguments, kChildTimeout);
-
-  ASSERT_TRUE(child.exited_in_time);
-  EXPECT_EQ(child.exit_code, 0u);
-}
-
 // Started without a console: opens one, then writes a line that must no longer reach the
 // original standard output. Opening a second console fails and changes nothing.
 int OpenConsoleAndWrite() {
   testing_fakes::RecordingEngine engine;
   logging::Out("before the console");
-  if (GetConsoleWindow() != nullptr) {
-    return 20;
-  }
+  if (GetConsoleWindow() != nullptr) return 20;
   OpenDebugConsole();
-  if (GetConsoleWindow() == nullptr) {
-    return 21;
-  }
+  if (GetConsoleWindow() == nullptr) return 21;
   logging::Out("after the console");
   logging::Err("error after the console");
   OpenDebugConsole();
-  if (engine.FunctionNames() != std::vector<std::string>{"FlutterDesktopResyncOutputStreams"}) {
-    return 22;
-  }
-  return 0;
+  return engine.calls == std::vector<std::string>{"ResyncOutputStreams()"} ? 0 : 22;
 }
 
 const bool kOpenConsoleRegistered = RegisterChildRole("open-console", &OpenConsoleAndWrite);
 
 TEST(OpenDebugConsoleTest, PointsTheStandardStreamsAtANewConsole) {
   ASSERT_TRUE(kOpenConsoleRegistered);
-
-  const ChildRun child = RunSelfAs("open-console", L"", kChildTimeout, DETACHED_PROCESS);
-
+  const ChildRun child = RunSelfAs("open-console", DETACHED_PROCESS);
   ASSERT_TRUE(child.exited_in_time);
   EXPECT_EQ(child.exit_code, 0u) << child.output;
   EXPECT_THAT(child.output, HasSubstr("before the console"));
@@ -101,41 +70,22 @@ constexpr char kVariableLines[] =
     "v2ray.location.asset = C:\\Users\\Zo\xC3\xAB\\Quorvanta\n"
     "xray.location.asset = C:\\Users\\Zo\xC3\xAB\\Quorvanta\n";
 
-// Exits with 0 when this process inherited both variables with the directory.
-int CheckAssetLocations() {
+TEST(PublishAssetLocationsTest, WritesTheLinesAndSetsBothVariablesInTheEnvironmentChildrenInherit) {
+  testing_support::LogCapture log;
+  ASSERT_TRUE(PublishAssetLocations(kDirectory));
+  EXPECT_EQ(log.Out(), std::string(kVariableLines) + "Environment variables set successfully.\n");
+  EXPECT_EQ(log.Err(), "");
+  // The process's environment block, which a child started without one of its own inherits.
   for (const wchar_t* name : {L"v2ray.location.asset", L"xray.location.asset"}) {
     std::wstring value(32768, L'\0');
     value.resize(GetEnvironmentVariableW(name, value.data(), static_cast<DWORD>(value.size())));
-    if (value != kDirectory) {
-      return 1;
-    }
+    EXPECT_EQ(value, kDirectory);
   }
-  return 0;
-}
-
-const bool kAssetLocationsRegistered = RegisterChildRole("asset-locations", &CheckAssetLocations);
-
-TEST(PublishAssetLocationsTest, WritesTheLinesAndSetsBothVariablesForEveryLaterChild) {
-  ASSERT_TRUE(kAssetLocationsRegistered);
-  testing_support::LogCapture log;
-
-  ASSERT_TRUE(PublishAssetLocations(kDirectory));
-
-  EXPECT_EQ(log.Out(), std::string(kVariableLines) + "Environment variables set successfully.\n");
-  EXPECT_EQ(log.Err(), "");
-  const ChildRun child = RunSelfAs("asset-locations", L"", kChildTimeout);
-  ASSERT_TRUE(child.exited_in_time);
-  EXPECT_EQ(child.exit_code, 0u);
 }
 
 // The names the setter was asked for, and which of them it refuses (counted from 1).
 std::vector<std::wstring> tried_variables;
 size_t refused_variable = 0;
-
-bool RefuseOneVariable(const wchar_t* name, const std::wstring& /*value*/) {
-  tried_variables.push_back(name);
-  return tried_variables.size() != refused_variable;
-}
 
 TEST(PublishAssetLocationsTest, AVariableThatCannotBeSetEndsThePublishingThere) {
   const wchar_t* const names[] = {L"v2ray.location.asset", L"xray.location.asset"};
@@ -143,55 +93,38 @@ TEST(PublishAssetLocationsTest, AVariableThatCannotBeSetEndsThePublishingThere) 
     SCOPED_TRACE(refused_variable);
     testing_support::LogCapture log;
     tried_variables.clear();
-    EXPECT_FALSE(PublishAssetLocations(kDirectory, &RefuseOneVariable));
+    EXPECT_FALSE(PublishAssetLocations(kDirectory, [](const wchar_t* name, const std::wstring&) {
+      tried_variables.push_back(name);
+      return tried_variables.size() != refused_variable;
+    }));
     EXPECT_EQ(tried_variables, std::vector<std::wstring>(names, names + refused_variable));
     EXPECT_EQ(log.Out(), kVariableLines);
     EXPECT_EQ(log.Err(), "Failed to set " + base::WideToUtf8(names[refused_variable - 1]) + "\n");
   }
 }
 
-std::vector<UINT> dispatched;
-
-LRESULT CALLBACK RecordMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message >= WM_APP) {
-    dispatched.push_back(message);
-    return 0;
-  }
-  return DefWindowProcW(window, message, wparam, lparam);
-}
-
-bool loop_timed_out = false;
-
-void CALLBACK EndAStuckLoop(HWND, UINT, UINT_PTR, DWORD) {
-  loop_timed_out = true;
-  PostQuitMessage(99);
-}
+// What ran in the loop, the guard's 99 included.
+std::vector<int> ran;
 
 TEST(RunMessageLoopTest, DispatchesEveryMessageAndEndsOnlyWithTheQuitMessage) {
-  WNDCLASSW window_class{};
-  window_class.lpfnWndProc = &RecordMessage;
-  window_class.hInstance = GetModuleHandleW(nullptr);
-  window_class.lpszClassName = L"QuorvantaMessageLoopTest";
-  ASSERT_NE(RegisterClassW(&window_class), 0);
-  HWND window = CreateWindowExW(0, window_class.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
-                                nullptr, GetModuleHandleW(nullptr), nullptr);
-  ASSERT_NE(window, nullptr);
-  const UINT_PTR guard = SetTimer(nullptr, 0, 20000, &EndAStuckLoop);
-
-  PostMessageW(window, WM_APP + 1, 0, 0);
-  // A message for the thread itself, with no window, is no reason to stop either.
-  PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
-  PostMessageW(window, WM_APP + 2, 0, 0);
-  PostQuitMessage(0);
-  // The quit message comes only once the queue is empty, so this one still runs.
-  PostMessageW(window, WM_APP + 3, 0, 0);
+  const std::shared_ptr<WindowTaskRunner> runner = WindowTaskRunner::Create();
+  ASSERT_NE(runner, nullptr);
+  // A loop that never ended would stall the run; the guard ends it, as a failure.
+  const UINT_PTR guard = SetTimer(nullptr, 0, 20000, [](HWND, UINT, UINT_PTR, DWORD) {
+    ran.push_back(99);
+    PostQuitMessage(99);
+  });
+  ASSERT_TRUE(runner->PostTask([&runner] {
+    ran.push_back(1);
+    // A message for the thread itself, with no window, is no reason to stop.
+    PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
+    PostQuitMessage(0);
+    // The quit message comes only once the queue is empty, so this task still runs.
+    static_cast<void>(runner->PostTask([] { ran.push_back(2); }));
+  }));
   RunMessageLoop();
-
   KillTimer(nullptr, guard);
-  DestroyWindow(window);
-  UnregisterClassW(window_class.lpszClassName, GetModuleHandleW(nullptr));
-  EXPECT_FALSE(loop_timed_out);
-  EXPECT_THAT(dispatched, ElementsAre(WM_APP + 1, WM_APP + 2, WM_APP + 3));
+  EXPECT_THAT(ran, ElementsAre(1, 2));
 }
 
 }  // namespace

@@ -1,97 +1,124 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <array>
-#include <ostream>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "base/scoped_generic.h"
+#include "base/scoped_win32.h"
 #include "shell/win32_window.h"
 #include "tests/fakes/recording_engine.h"
-#include "tests/shell/recording_window.h"
+#include "tests/shell/shell_test_helpers.h"
+#include "tests/support/log_capture.h"
 
 namespace shell_testing {
 namespace {
+
+// Where and how large the program creates its window, in logical units.
+constexpr Win32Window::Point kOrigin{10, 10};
+constexpr Win32Window::Size kSize{360, 690};
 
 // Left, top, right, bottom: comparable, and printed when a comparison fails.
 using Corners = std::array<LONG, 4>;
 
 Corners CornersOf(const RECT& rect) { return {rect.left, rect.top, rect.right, rect.bottom}; }
 
-Corners WindowCorners(HWND window) {
+// The window's rectangle on the screen, or in the client coordinates of `parent`.
+Corners WindowCorners(HWND window, HWND parent = nullptr) {
   RECT rect{};
   GetWindowRect(window, &rect);
+  MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
   return CornersOf(rect);
 }
 
-// The rectangle of `child` in the client coordinates of its parent.
-Corners CornersInParent(HWND child) {
-  RECT rect{};
-  GetWindowRect(child, &rect);
-  MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&rect), 2);
-  return CornersOf(rect);
+// The class of the shell's top-level windows, while it is registered in this process.
+std::optional<WNDCLASSW> TopLevelClass() {
+  WNDCLASSW info{};
+  if (!GetClassInfoW(GetModuleHandleW(nullptr), L"FLUTTER_RUNNER_WIN32_WINDOW", &info)) return {};
+  return info;
 }
 
-// A child window like the embedder's view, parked until the host re-parents (and later
-// destroys) it.
-HWND MakeContent() { return testing_fakes::CreateFakeViewWindow(100, 80); }
+// Whether `upper` comes before `lower` in the Z-order of top-level windows.
+bool IsAbove(HWND upper, HWND lower) {
+  for (HWND window = GetWindow(upper, GW_HWNDNEXT); window != nullptr;
+       window = GetWindow(window, GW_HWNDNEXT)) {
+    if (window == lower) return true;
+  }
+  return false;
+}
+
+// A visible window of another class, on top and active, to compare activation and Z-order with.
+base::ScopedWindow MakeOtherWindowActive() {
+  base::ScopedWindow other(CreateWindowExW(0, L"STATIC", L"Other window",
+                                           WS_OVERLAPPEDWINDOW | WS_VISIBLE, 600, 100, 200, 150,
+                                           nullptr, nullptr, GetModuleHandleW(nullptr), nullptr));
+  SetActiveWindow(other.Get());
+  SetWindowPos(other.Get(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  return other;
+}
+
+// A top-level window that records the calls of its hooks.
+class RecordingWindow : public Win32Window {
+ public:
+  int on_create_calls = 0;
+  HWND handle_during_on_create = nullptr;
+  int on_destroy_calls = 0;
+
+ protected:
+  bool OnCreate() override {
+    ++on_create_calls;
+    handle_during_on_create = GetHandle();
+    return true;
+  }
+  void OnDestroy() override { ++on_destroy_calls; }
+};
+
+// Takes the quit message out of this thread's queue, if one was posted: its exit code.
+std::optional<WPARAM> TakeQuitMessage() {
+  MSG message;
+  if (!PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) return std::nullopt;
+  return message.wParam;
+}
 
 class Win32WindowTest : public testing::Test {
  protected:
-  void TearDown() override {
-    int exit_code = 0;
-    while (TakeQuitMessage(&exit_code)) {
-    }
-  }
-
   testing_fakes::RecordingEngine engine_;
 };
 
-struct ScalingCase {
-  uint32_t dpi;
-  Win32Window::Point origin;
-  Corners expected;
-};
+TEST_F(Win32WindowTest, CreatesTheWindowHiddenScaledForTheDpiOfTheMonitorNearestItsOrigin) {
+  struct Row {
+    uint32_t dpi;
+    Win32Window::Point origin;
+    Corners expected;
+  };
+  const Row rows[] = {{96, kOrigin, {10, 10, 370, 700}},
+                      // 862.5 is truncated.
+                      {120, kOrigin, {12, 12, 462, 874}},
+                      {144, kOrigin, {15, 15, 555, 1050}},
+                      // Toward zero, not down: -10.42 gives -10; 718.75 gives 718.
+                      {100, {-10, 10}, {-10, 10, 365, 728}}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.dpi);
+    engine_.dpi = row.dpi;
+    engine_.calls.clear();
+    RecordingWindow window;
+    ASSERT_TRUE(window.Create(L"Scaled window", row.origin, kSize));
 
-void PrintTo(const ScalingCase& scaling, std::ostream* out) { *out << scaling.dpi << " DPI"; }
-
-class Win32WindowScalingTest : public Win32WindowTest,
-                               public testing::WithParamInterface<ScalingCase> {};
-
-TEST_P(Win32WindowScalingTest, CreatesTheWindowHiddenAtTheScaledPositionAndSize) {
-  const ScalingCase& scaling = GetParam();
-  engine_.SetDpi(scaling.dpi);
-  RecordingWindow window;
-
-  ASSERT_TRUE(window.Create(L"Scaled window", scaling.origin, kSize));
-
-  HWND handle = window.GetHandle();
-  ASSERT_NE(handle, nullptr);
-  EXPECT_EQ(window.on_create_calls, 1);
-  EXPECT_EQ(window.handle_during_on_create, handle);
-  EXPECT_EQ(WindowCorners(handle), scaling.expected);
-  EXPECT_FALSE(IsWindowVisible(handle));
-  EXPECT_EQ(GetWindowLongW(handle, GWL_STYLE) & (WS_OVERLAPPEDWINDOW | WS_VISIBLE),
-            WS_OVERLAPPEDWINDOW);
-
-  // The DPI is that of the monitor nearest to the unscaled origin.
-  const auto calls = engine_.Calls();
-  ASSERT_EQ(calls.size(), 1u);
-  EXPECT_EQ(calls[0].function, "FlutterDesktopGetDpiForMonitor");
-  EXPECT_EQ(calls[0].handle,
-            MonitorFromPoint(POINT{scaling.origin.x, scaling.origin.y}, MONITOR_DEFAULTTONEAREST));
+    HWND handle = window.GetHandle();
+    EXPECT_EQ(window.on_create_calls, 1);
+    EXPECT_EQ(window.handle_during_on_create, handle);
+    EXPECT_EQ(WindowCorners(handle), row.expected);
+    EXPECT_EQ(GetWindowLongW(handle, GWL_STYLE) & (WS_OVERLAPPEDWINDOW | WS_VISIBLE),
+              WS_OVERLAPPEDWINDOW);
+    const HMONITOR monitor =
+        MonitorFromPoint(POINT{row.origin.x, row.origin.y}, MONITOR_DEFAULTTONEAREST);
+    EXPECT_EQ(engine_.calls,
+              std::vector<std::string>{"GetDpiForMonitor(" + engine_.Name(monitor) + ")"});
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Dpi, Win32WindowScalingTest,
-    testing::Values(ScalingCase{96, kOrigin, Corners{10, 10, 370, 700}},
-                    // 862.5 is truncated.
-                    ScalingCase{120, kOrigin, Corners{12, 12, 462, 874}},
-                    ScalingCase{144, kOrigin, Corners{15, 15, 555, 1050}},
-                    // Toward zero, not down: -10.42 gives -10; 718.75 gives 718.
-                    ScalingCase{100, Win32Window::Point{-10, 10}, Corners{-10, 10, 365, 728}}),
-    [](const testing::TestParamInfo<ScalingCase>& info) {
-      return "Dpi" + std::to_string(info.param.dpi) + (info.param.origin.x < 0 ? "Negative" : "");
-    });
 
 struct HookTraits : base::NullMeansNoneTraits<HHOOK> {
   static void Free(HHOOK hook) { UnhookWindowsHookEx(hook); }
@@ -117,64 +144,25 @@ TEST_F(Win32WindowTest, CreateFailsWithoutTheCreateHookWhenNoNativeWindowCanBeMa
   EXPECT_EQ(window.GetHandle(), nullptr);
 }
 
-TEST_F(Win32WindowTest, CreatingAgainReplacesTheEarlierNativeWindow) {
-  RecordingWindow window;
-  ASSERT_TRUE(window.Create(L"First", kOrigin, kSize));
-  HWND first = window.GetHandle();
-
-  // The process already holds the single-instance mutex; that is not another instance.
-  ASSERT_TRUE(window.Create(L"Second", kOrigin, kSize));
-  EXPECT_FALSE(IsWindow(first));
-  EXPECT_TRUE(IsWindow(window.GetHandle()));
-  EXPECT_EQ(window.on_create_calls, 2);
-}
-
-TEST_F(Win32WindowTest, CloseOnlyHidesTheWindow) {
-  RecordingWindow window;
-  window.SetQuitOnDestroy(true);
-  ASSERT_TRUE(window.Create(L"Closable", kOrigin, kSize));
-  HWND handle = window.GetHandle();
-  HWND content = MakeContent();
-  window.AttachContent(content);
-  ShowWindow(handle, SW_SHOWNORMAL);
-  const Corners before = WindowCorners(handle);
-  const Corners content_before = CornersInParent(content);
-  const int destroy_hooks_before = window.on_destroy_calls;
-
-  EXPECT_EQ(SendMessageW(handle, WM_CLOSE, 0, 0), 0);
-
-  EXPECT_FALSE(IsWindowVisible(handle));
-  EXPECT_EQ(window.GetHandle(), handle);
-  EXPECT_EQ(WindowCorners(handle), before);
-  EXPECT_EQ(GetParent(content), handle);
-  EXPECT_EQ(CornersInParent(content), content_before);
-  EXPECT_EQ(window.on_destroy_calls, destroy_hooks_before);
-  int exit_code = 0;
-  EXPECT_FALSE(TakeQuitMessage(&exit_code));
-}
-
 TEST_F(Win32WindowTest, AttachedContentFillsTheClientAreaFollowsResizesAndTakesTheFocus) {
   RecordingWindow window;
   ASSERT_TRUE(window.Create(L"Host", kOrigin, kSize));
   HWND handle = window.GetHandle();
   ShowWindow(handle, SW_SHOWNORMAL);
-  HWND content = MakeContent();
-  ASSERT_NE(content, nullptr);
+  HWND content = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0, 100, 80,
+                                 HWND_MESSAGE, nullptr, nullptr, nullptr);
 
   window.AttachContent(content);
   EXPECT_EQ(GetParent(content), handle);
   EXPECT_EQ(GetFocus(), content);
-  const RECT attached = window.ClientArea();
-  EXPECT_EQ(CornersInParent(content), CornersOf(attached));
+  EXPECT_EQ(WindowCorners(content, handle), CornersOf(window.ClientArea()));
 
   SetWindowPos(handle, nullptr, 0, 0, 640, 520, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   const RECT resized = window.ClientArea();
-  EXPECT_EQ(resized.right - attached.right, 640 - kSize.width);
-  EXPECT_EQ(resized.bottom - attached.bottom, 520 - kSize.height);
-  EXPECT_EQ(CornersInParent(content), CornersOf(resized));
+  EXPECT_EQ(WindowCorners(content, handle), CornersOf(resized));
+  EXPECT_GT(resized.right, kSize.width);
 
   SetFocus(handle);
-  ASSERT_EQ(GetFocus(), handle);
   EXPECT_EQ(SendMessageW(handle, WM_ACTIVATE, WA_ACTIVE, 0), 0);
   EXPECT_EQ(GetFocus(), content);
 }
@@ -185,21 +173,15 @@ TEST_F(Win32WindowTest, DpiChangeAppliesTheSuggestedRectangleWithoutActivating) 
   HWND handle = window.GetHandle();
   ShowWindow(handle, SW_SHOWNOACTIVATE);
   const base::ScopedWindow other = MakeOtherWindowActive();
-  ASSERT_EQ(GetActiveWindow(), other.Get());
   ASSERT_TRUE(IsAbove(other.Get(), handle));
 
   RECT suggested{40, 30, 40 + 540, 30 + 700};
   EXPECT_EQ(SendMessageW(handle, WM_DPICHANGED, MAKEWPARAM(144, 144),
                          reinterpret_cast<LPARAM>(&suggested)),
             0);
-
   EXPECT_EQ(WindowCorners(handle), CornersOf(suggested));
   EXPECT_EQ(GetActiveWindow(), other.Get());
   EXPECT_TRUE(IsAbove(other.Get(), handle));
-
-  // A change without a suggested rectangle leaves the window where it is.
-  EXPECT_EQ(SendMessageW(handle, WM_DPICHANGED, MAKEWPARAM(96, 96), 0), 0);
-  EXPECT_EQ(WindowCorners(handle), CornersOf(suggested));
 }
 
 TEST_F(Win32WindowTest, DestructionOfTheNativeWindowPostsQuitOnlyWhenAsked) {
@@ -209,45 +191,108 @@ TEST_F(Win32WindowTest, DestructionOfTheNativeWindowPostsQuitOnlyWhenAsked) {
     window.SetQuitOnDestroy(quit_on_destroy);
     ASSERT_TRUE(window.Create(L"Destroyed", kOrigin, kSize));
     const int destroy_hooks_before = window.on_destroy_calls;
-
     DestroyWindow(window.GetHandle());
-
     EXPECT_EQ(window.GetHandle(), nullptr);
     EXPECT_EQ(window.on_destroy_calls, destroy_hooks_before + 1);
-    int exit_code = -1;
-    EXPECT_EQ(TakeQuitMessage(&exit_code), quit_on_destroy);
-    EXPECT_EQ(exit_code, quit_on_destroy ? 0 : -1);
+    EXPECT_EQ(TakeQuitMessage(), quit_on_destroy ? std::optional<WPARAM>(0) : std::nullopt);
     // The class outlives the native window while the object exists.
-    EXPECT_TRUE(TopLevelClassRegistered());
+    EXPECT_TRUE(TopLevelClass().has_value());
   }
 }
 
-TEST_F(Win32WindowTest, ClassIsRegisteredWithTheIconWhileAWindowObjectExists) {
-  ASSERT_FALSE(TopLevelClassRegistered());
+TEST_F(Win32WindowTest, TheClassIsRegisteredWhileAWindowObjectExistsAndCreateReplacesTheWindow) {
+  ASSERT_FALSE(TopLevelClass().has_value());
   {
     RecordingWindow first;
-    EXPECT_FALSE(TopLevelClassRegistered());
+    EXPECT_FALSE(TopLevelClass().has_value());
     ASSERT_TRUE(first.Create(L"First", kOrigin, kSize));
-    WNDCLASSEXW info{};
-    info.cbSize = sizeof(info);
-    ASSERT_TRUE(GetClassInfoExW(GetModuleHandleW(nullptr), L"FLUTTER_RUNNER_WIN32_WINDOW", &info));
+    HWND replaced = first.GetHandle();
+    // The process already holds the single-instance mutex; that is not another instance.
+    ASSERT_TRUE(first.Create(L"First again", kOrigin, kSize));
+    EXPECT_FALSE(IsWindow(replaced));
+    ASSERT_TRUE(TopLevelClass().has_value());
     // This test program carries the application's icon resource.
-    EXPECT_NE(info.hIcon, nullptr);
-    EXPECT_EQ(info.hCursor, LoadCursorW(nullptr, IDC_ARROW));
+    EXPECT_NE(TopLevelClass()->hIcon, nullptr);
+    EXPECT_EQ(TopLevelClass()->hCursor, LoadCursorW(nullptr, IDC_ARROW));
     {
       RecordingWindow second;
       ASSERT_TRUE(second.Create(L"Second", kOrigin, kSize));
       first.Destroy();
-      EXPECT_TRUE(TopLevelClassRegistered());
+      EXPECT_TRUE(TopLevelClass().has_value());
     }
-    EXPECT_TRUE(TopLevelClassRegistered());
+    EXPECT_TRUE(TopLevelClass().has_value());
   }
-  EXPECT_FALSE(TopLevelClassRegistered());
-
+  EXPECT_FALSE(TopLevelClass().has_value());
   // Registered again for the next window.
   RecordingWindow later;
   ASSERT_TRUE(later.Create(L"Later", kOrigin, kSize));
-  EXPECT_TRUE(TopLevelClassRegistered());
+  EXPECT_TRUE(TopLevelClass().has_value());
+}
+
+// A second instance of the program, with the real named mutex and the real window search: it must
+// be refused before it registers the class, asks for the DPI or makes a window. Exits with 0
+// when it was, else with a code naming the first thing it did wrong.
+int RunSecondInstance() {
+  testing_fakes::RecordingEngine engine;
+  testing_support::LogCapture log;
+  {
+    Win32Window window;
+    if (window.Create(L"Quorvanta", kOrigin, kSize)) return 10;
+    if (window.GetHandle() != nullptr || TopLevelClass().has_value()) return 11;
+  }
+  if (!engine.calls.empty()) return 12;
+  return log.Out().empty() && log.Err().empty() ? 0 : 13;
+}
+
+const bool kSecondInstanceRegistered = RegisterChildRole("second-instance", &RunSecondInstance);
+
+TEST_F(Win32WindowTest, ASecondInstanceIsRefusedAndBringsTheRunningWindowToTheFront) {
+  ASSERT_TRUE(kSecondInstanceRegistered);
+  struct Row {
+    const char* name;
+    // Applied to the running instance's window before the second instance starts.
+    std::vector<int> show_commands;
+    UINT placement_before;
+    bool zoomed_after;
+  };
+  const Row rows[] = {
+      {"normal", {SW_HIDE}, SW_SHOWNORMAL, false},
+      {"minimized", {SW_MINIMIZE, SW_HIDE}, SW_SHOWMINIMIZED, false},
+      {"maximized", {SW_MAXIMIZE, SW_HIDE}, SW_SHOWMAXIMIZED, true},
+      // A minimized window comes back in the state it was minimized from.
+      {"minimized from maximized", {SW_MAXIMIZE, SW_MINIMIZE, SW_HIDE}, SW_SHOWMINIMIZED, true},
+      // Showing changes nothing for a visible window behind another: raising and bringing to the
+      // foreground must do the work.
+      {"visible behind", {SW_SHOWNORMAL}, SW_SHOWNORMAL, false}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Win32Window running;
+    ASSERT_TRUE(running.Create(L"Quorvanta", kOrigin, kSize));
+    HWND handle = running.GetHandle();
+    for (const int show_command : row.show_commands) ShowWindow(handle, show_command);
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof(placement);
+    ASSERT_TRUE(GetWindowPlacement(handle, &placement));
+    ASSERT_EQ(placement.showCmd, row.placement_before);
+    const base::ScopedWindow other = MakeOtherWindowActive();
+    ASSERT_EQ(GetForegroundWindow(), other.Get());
+
+    const ChildRun second = RunSelfAs("second-instance");
+    PumpMessagesFor(std::chrono::milliseconds(0));
+
+    ASSERT_TRUE(second.exited_in_time);
+    EXPECT_EQ(second.exit_code, 0u) << second.output;
+    EXPECT_TRUE(IsWindowVisible(handle));
+    EXPECT_FALSE(IsIconic(handle));
+    EXPECT_EQ(IsZoomed(handle) != FALSE, row.zoomed_after);
+    EXPECT_TRUE(IsAbove(handle, other.Get()));
+    EXPECT_EQ(GetForegroundWindow(), handle);
+  }
+  // This process still holds the mutex, but no window titled Quorvanta is left.
+  ASSERT_EQ(FindWindowA(nullptr, "Quorvanta"), nullptr);
+  const ChildRun second = RunSelfAs("second-instance");
+  ASSERT_TRUE(second.exited_in_time);
+  EXPECT_EQ(second.exit_code, 0u) << second.output;
 }
 
 }  // namespace
