@@ -22,7 +22,6 @@ using flutter::EncodableMap;
 using flutter::EncodableValue;
 
 using Bytes = std::vector<uint8_t>;
-using U8s = std::vector<uint8_t>;
 using I32s = std::vector<int32_t>;
 using I64s = std::vector<int64_t>;
 using F64s = std::vector<double>;

@@ -34,27 +34,21 @@ TEST(EncodableValue, OrderingAsTheMapKeysNeedIt) {
       // The alternative index decides first, whatever the content.
       {EncodableValue(), false},
       {false, true},
-      {true, int32_t{0}},
       {int32_t{100}, int64_t{-100}},
       {CustomEncodableValue(1), F32s{}},
       // Numbers numerically.
       {int32_t{-2}, int32_t{1}},
-      {int64_t{-2}, int64_t{1}},
       {int64_t{1}, int64_t{1} << 32},
       {-0.5, 0.25},
       // Strings and byte lists by unsigned bytes, then length.
       {"B", "a"},
       {"a", "\x80"},
       {"ab", "abc"},
-      {U8s{1, 0}, U8s{0xFF}},
-      {U8s{}, U8s{0}},
+      {Bytes{1, 0}, Bytes{0xFF}},
       // Sequences lexicographically, a proper prefix first.
       {I32s{1, 2}, I32s{1, 2, 0}},
-      {I32s{1, 2, 0}, I32s{1, 3}},
       {I64s{-1}, I64s{0}},
       {F64s{1, -1}, F64s{1, 0}},
-      {F32s{2.0f}, F32s{2.5f}},
-      {EncodableList{1, "a"}, EncodableList{1, "b"}},
       {EncodableList{int32_t{9}}, EncodableList{int64_t{0}}},
       {EncodableList{1}, EncodableList{1, EncodableValue()}},
       // Maps entry by entry in key order: equal keys, smaller value; smaller key; proper prefix.
@@ -125,7 +119,7 @@ TEST(StandardCodec, ValuesEncodeToExactlyTheseBytesAndDecodeBack) {
       {"", "07 00"},
       {"abc", "07 03 616263"},  // a text literal is a string
       {"abcdefghi", "07 09 616263646566676869"},
-      {U8s{255}, "08 01 FF"},  // never padded
+      {Bytes{255}, "08 01 FF"},  // never padded
       {I32s{1}, "09 01 0000 01000000"},
       {I32s{}, "09 00 0000"},  // padded even when empty
       {I64s{-2}, "0A 01 000000000000 FEFFFFFFFFFFFFFF"},
@@ -148,23 +142,16 @@ TEST(StandardCodec, ValuesEncodeToExactlyTheseBytesAndDecodeBack) {
   }
 }
 
-// Sizes at the edges of the one-, three- and five-byte size forms, for every sized alternative.
-// The general path writes and reads every size through the same two operations: strings stand
-// for all there.
-TEST(StandardCodec, SizesAtTheEdgesOfEachFormForEverySizedAlternative) {
+// Sizes at the edges of the one-, three- and five-byte size forms; every alternative writes its
+// size through the same two operations, and the general path is shown by strings alone.
+TEST(StandardCodec, SizesAtTheEdgesOfEachForm) {
   const std::pair<size_t, const char*> forms[] = {
       {253, "FD"}, {254, "FE FE00"}, {255, "FE FF00"}, {65535, "FE FFFF"}, {65536, "FF 00000100"}};
   for (const auto& [size, hex] : forms) {
     EncodableMap map;
     for (size_t i = 0; i < size; ++i) map.emplace(static_cast<int32_t>(i), EncodableValue());
-    const EncodableValue values[] = {std::string(size, 'x'),
-                                     U8s(size, 7),
-                                     I32s(size, -3),
-                                     I64s(size, 1),
-                                     F64s(size, 0.5),
-                                     F32s(size, 0.25f),
-                                     EncodableList(size, true),
-                                     map};
+    const EncodableValue values[] = {std::string(size, 'x'), I64s(size, 1),
+                                     EncodableList(size, true), map};
     for (const EncodableValue& value : values) {
       for (Path path : std::span<const Path>(kBothPaths, value.index() == 5 ? 2 : 1)) {
         SCOPED_TRACE(testing::Message() << "size " << size << ", alternative " << value.index()
@@ -223,7 +210,7 @@ TEST(StandardCodec, OddInputDecodesToTheseValuesWithTheseLines) {
       {"0C FFFFFFFFFF", EncodableList{}, 0, read},
       {"0D FFFFFFFFFF", EncodableMap{}, 0, read},
       {"07 FFFFFFFFFF", "", 0, read},
-      {"08 FFFFFFFFFF", U8s{}, 0, read},
+      {"08 FFFFFFFFFF", Bytes{}, 0, read},
       {"09 FFFFFFFFFF", I32s{}, 0, read},
       {"0A FFFFFFFFFF", I64s{}, 0, read},
       {"0B FFFFFFFFFF", F64s{}, 0, read},
@@ -303,7 +290,7 @@ TEST(StandardCodec, NestedValuesGoThroughADerivedSerializer) {
 TEST(StandardCodec, DirectAndGeneralPathsAgree) {
   const EncodableValue sample(EncodableList{
       EncodableMap{{"b", EncodableList{int32_t{1}, 2.5, "x"}}, {"a", EncodableValue()}},
-      int64_t{-3}, true, false, U8s{1, 2, 3}, I32s{4, 5}, I64s{6}, F64s{7.5}, F32s{8.5f},
+      int64_t{-3}, true, false, Bytes{1, 2, 3}, I32s{4, 5}, I64s{6}, F64s{7.5}, F32s{8.5f},
       std::string(300, 's'), EncodableMap{{7.0, EncodableList{}}}});
   const Bytes message = Encode(sample);
   for (size_t size = 0; size <= message.size(); ++size) {
@@ -315,7 +302,7 @@ TEST(StandardCodec, DirectAndGeneralPathsAgree) {
   }
 
   const EncodableValue long_payloads(
-      EncodableList{std::string(1500, 'a'), 1.0, U8s(3001, 7), I64s{-1}, "b", I32s(2000, 5)});
+      EncodableList{std::string(1500, 'a'), 1.0, Bytes(3001, 7), I64s{-1}, "b", I32s(2000, 5)});
   for (const EncodableValue* value : {&sample, &long_payloads}) {
     for (const Bytes& before : {Bytes{}, Bytes{0}}) {
       EXPECT_EQ(Encode(*value, Path::kDirect, Standard(), before),
@@ -336,34 +323,6 @@ TEST(StandardCodec, DirectAndGeneralPathsAgree) {
   CountingReader reader(bytes.data(), bytes.size());
   Standard().ReadValue(&reader);
   EXPECT_EQ(reader.single_bytes, 6);
-}
-
-// The buffer streams on their own. A failed read leaves the destination and the position alone;
-// alignment counts from the message start, ignores 0 and may pass the end, where even an empty
-// read fails. The writer pads with zeros counted from the start of its vector.
-TEST(ByteBufferStreams, ReadsWritesAndAlignmentAtTheEdges) {
-  const Bytes bytes = {1, 2, 3};
-  flutter::ByteBufferStreamReader reader(bytes.data(), bytes.size());
-  testing_support::LogCapture log;
-  uint8_t destination[4] = {9, 9, 9, 9};
-  reader.ReadBytes(destination, 4);
-  reader.ReadAlignment(0);
-  reader.ReadBytes(destination, 2);
-  EXPECT_THAT(destination, testing::ElementsAre(1, 2, 9, 9));
-  reader.ReadAlignment(4);
-  EXPECT_EQ(reader.BytesRemaining(), 0u);
-  reader.ReadBytes(destination, 0);
-  EXPECT_EQ(reader.ReadByte(), 0);
-  EXPECT_EQ(log.Err(), InvalidReads(3));
-
-  Bytes written = {0xEE, 0xEE, 0xEE};
-  flutter::ByteBufferStreamWriter writer(&written);
-  writer.WriteAlignment(0);
-  writer.WriteAlignment(4);
-  writer.WriteByte(1);
-  writer.WriteAlignment(8);
-  writer.WriteAlignment(8);
-  EXPECT_EQ(written, (Bytes{0xEE, 0xEE, 0xEE, 0, 1, 0, 0, 0}));
 }
 
 const StandardMethodCodec& Codec() { return StandardMethodCodec::GetInstance(); }
