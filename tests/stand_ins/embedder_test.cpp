@@ -42,10 +42,6 @@ bool PumpUntil(const std::function<bool()>& done,
   return true;
 }
 
-void PumpFor(std::chrono::milliseconds duration) {
-  PumpUntil([] { return false; }, duration);
-}
-
 // The running test's own folder, relative to the current directory, with a trailing slash.
 std::string TestFolder() {
   const std::string folder =
@@ -250,7 +246,7 @@ TEST(StandInMessaging, NothingIsDeliveredAfterTheViewControllerEnds) {
   Sleep(1000);
   EXPECT_THAT(engine.Transcript(), Contains("done failures=0"));
   FlutterDesktopViewControllerDestroy(controller);
-  PumpFor(std::chrono::milliseconds(300));
+  PumpUntil([] { return false; }, std::chrono::milliseconds(300));
   EXPECT_EQ(received.calls, 0);
 }
 

