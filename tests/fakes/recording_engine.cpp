@@ -10,11 +10,11 @@ namespace {
 
 using testing_fakes::RecordingEngine;
 
-// A handle given out: its name and, for a view controller or a view, its view or window.
+// A handle given out, and its name. A view controller's item is followed by its view's, and
+// that by its window's.
 struct Item {
   void* address = nullptr;
   std::string name;
-  const Item* next = nullptr;
 };
 
 RecordingEngine* installed = nullptr;
@@ -33,7 +33,7 @@ Item& New(char kind, void* address = nullptr) {
 const Item* Next(const void* handle) {
   const auto found = std::find_if(items.begin(), items.end(),
                                   [handle](const Item& item) { return item.address == handle; });
-  return found != items.end() ? found->next : nullptr;
+  return found != items.end() && found + 1 != items.end() ? &*(found + 1) : nullptr;
 }
 
 // Appends "<function>(<arguments>)" to the calls, without the functions' common prefix
@@ -127,9 +127,8 @@ FlutterDesktopViewControllerRef FlutterDesktopViewControllerCreate(int width, in
     return Returned<FlutterDesktopViewControllerRef>(call, nullptr);
   }
   Item& controller = New('c');
-  Item& view = New('v');
-  controller.next = &view;
-  view.next = &New('w', RecordingEngine::Current().view_window);
+  New('v');
+  New('w', RecordingEngine::Current().view_window);
   return Returned<FlutterDesktopViewControllerRef>(call, &controller);
 }
 

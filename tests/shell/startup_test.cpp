@@ -3,7 +3,6 @@
 
 #include <windows.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,7 +11,6 @@
 #include "shell/command_line_arguments.h"
 #include "shell/debug_console.h"
 #include "shell/startup.h"
-#include "shell/window_task_runner.h"
 #include "tests/fakes/recording_engine.h"
 #include "tests/shell/shell_test_helpers.h"
 #include "tests/support/log_capture.h"
@@ -25,9 +23,6 @@ using testing::HasSubstr;
 
 // "a", an unpaired high surrogate, "b".
 constexpr wchar_t kUnpairedHigh[] = {L'a', 0xD800, L'b', 0};
-// U+1F512 (a lock) as its surrogate pair, then U+00E9.
-constexpr wchar_t kPairAndAccent[] = {0xD83D, 0xDD12, 0x00E9, 0};
-constexpr char kPairAndAccentUtf8[] = "\xF0\x9F\x94\x92\xC3\xA9";
 
 TEST(ArgumentsFromCommandLineTest, SkipsTheProgramPathAndLeavesAnUnconvertibleArgumentEmpty) {
   const std::wstring unpaired =
@@ -101,30 +96,6 @@ TEST(PublishAssetLocationsTest, AVariableThatCannotBeSetEndsThePublishingThere) 
     EXPECT_EQ(log.Out(), kVariableLines);
     EXPECT_EQ(log.Err(), "Failed to set " + base::WideToUtf8(names[refused_variable - 1]) + "\n");
   }
-}
-
-// What ran in the loop, the guard's 99 included.
-std::vector<int> ran;
-
-TEST(RunMessageLoopTest, DispatchesEveryMessageAndEndsOnlyWithTheQuitMessage) {
-  const std::shared_ptr<WindowTaskRunner> runner = WindowTaskRunner::Create();
-  ASSERT_NE(runner, nullptr);
-  // A loop that never ended would stall the run; the guard ends it, as a failure.
-  const UINT_PTR guard = SetTimer(nullptr, 0, 20000, [](HWND, UINT, UINT_PTR, DWORD) {
-    ran.push_back(99);
-    PostQuitMessage(99);
-  });
-  ASSERT_TRUE(runner->PostTask([&runner] {
-    ran.push_back(1);
-    // A message for the thread itself, with no window, is no reason to stop.
-    PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
-    PostQuitMessage(0);
-    // The quit message comes only once the queue is empty, so this task still runs.
-    static_cast<void>(runner->PostTask([] { ran.push_back(2); }));
-  }));
-  RunMessageLoop();
-  KillTimer(nullptr, guard);
-  EXPECT_THAT(ran, ElementsAre(1, 2));
 }
 
 }  // namespace
