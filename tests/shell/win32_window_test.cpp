@@ -239,7 +239,10 @@ TEST_F(Win32WindowTest, ASecondInstanceIsRefusedAndBringsTheRunningWindowToTheFr
     EXPECT_TRUE(IsAbove(handle, other.Get()));
     EXPECT_EQ(GetForegroundWindow(), handle);
   }
-  // This process still holds the mutex, but no window titled Quorvanta is left.
+  // This process still holds the mutex, under the name other builds of the program look for, but
+  // no window titled Quorvanta is left.
+  const base::ScopedHandle mutex(OpenMutexW(SYNCHRONIZE, FALSE, L"my.mutex.name"));
+  EXPECT_TRUE(mutex.IsValid());
   ASSERT_EQ(FindWindowA(nullptr, "Quorvanta"), nullptr);
   const ChildRun second = RunSelfAs("second-instance");
   ASSERT_TRUE(second.exited_in_time);
