@@ -1,11 +1,9 @@
-#include <arpa/inet.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <fstream>
 #include <iomanip>
 #include <iostream>
@@ -14,8 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "base/scoped_fd_posix.h"
-#include "tests/vpn/real_peer/ocserv_server.h"
+#include "tests/vpn/real_peer/loopback.h"
 #include "tests/vpn/vpn_test_fixture.h"
 
 // The Xray worker against Debian's real v2ray core, driven through the control channel as the UI
@@ -42,87 +39,63 @@ std::string ProxyConfiguration(int port, const std::string& tag = "proxy") {
 
 // The cores this program runs: the adapter becomes the core, a child of this process, and stays
 // so until its worker has waited for it.
-int Cores() {
-  int cores = 0;
-  std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
-    pid_t parent = 0;
-    std::string name;
-    if (entry.path().filename().string().find_first_not_of("0123456789") == std::string::npos &&
-        ReadProcess(entry.path() / "stat", parent, name) && parent == getpid() && name == "v2ray") {
-      ++cores;
-    }
+int Cores() { return static_cast<int>(ChildrenNamed(getpid(), "v2ray").size()); }
+
+// What `connection` receives until `end` has come, the peer stops sending or a read times out.
+std::string ReceiveUntil(const base::ScopedFd& connection, const std::string& end) {
+  std::string received;
+  char buffer[4096];
+  ssize_t size = 0;
+  while (received.find(end) == std::string::npos &&
+         (size = recv(connection.Get(), buffer, sizeof(buffer), 0)) > 0) {
+    received.append(buffer, static_cast<size_t>(size));
   }
-  return cores;
+  return received;
+}
+
+void Send(const base::ScopedFd& connection, const std::string& bytes) {
+  send(connection.Get(), bytes.data(), bytes.size(), MSG_NOSIGNAL);
 }
 
 // An HTTP server on a free port of 127.0.0.1, on a thread of its own, that answers every request
 // with 200 and kBody.
 class LoopbackServer {
  public:
-  LoopbackServer() : listener_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-    sockaddr_in address = Loopback(0);
-    socklen_t size = sizeof(address);
-    if (bind(listener_.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0 &&
-        listen(listener_.Get(), 8) == 0 &&
-        getsockname(listener_.Get(), reinterpret_cast<sockaddr*>(&address), &size) == 0) {
-      port_ = ntohs(address.sin_port);
-      thread_ = std::thread([this] { Serve(); });
-    }
+  LoopbackServer() {
+    if (listen(listener_.Get(), 8) == 0) thread_ = std::thread([this] { Serve(); });
   }
   ~LoopbackServer() {
     shutdown(listener_.Get(), SHUT_RDWR);  // ends the accept the thread waits in
     if (thread_.joinable()) thread_.join();
   }
-  int port() const { return port_; }
+  int port() const { return thread_.joinable() ? port_ : 0; }
 
  private:
   void Serve() const {
     for (;;) {
       const base::ScopedFd client(accept4(listener_.Get(), nullptr, nullptr, SOCK_CLOEXEC));
       if (!client.IsValid()) return;
-      std::string request;
-      char buffer[4096];
-      ssize_t size = 0;
-      while (request.find("\r\n\r\n") == std::string::npos &&
-             (size = recv(client.Get(), buffer, sizeof(buffer), 0)) > 0) {
-        request.append(buffer, static_cast<size_t>(size));
-      }
-      const std::string answer =
-          "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(sizeof(kBody) - 1) +
-          "\r\nConnection: close\r\n\r\n" + kBody;
-      send(client.Get(), answer.data(), answer.size(), MSG_NOSIGNAL);
+      ReceiveUntil(client, "\r\n\r\n");
+      Send(client, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(sizeof(kBody) - 1) +
+                       "\r\nConnection: close\r\n\r\n" + kBody);
     }
   }
 
-  const base::ScopedFd listener_;
   int port_ = 0;
+  const base::ScopedFd listener_ = BindFreeLocalPort(port_);
   std::thread thread_;
 };
 
 // Connects to `port` and asks for the server's page by its full address, as one asks a proxy;
 // the answer up to the server's body.
 std::string Get(int port, int server_port) {
-  const base::ScopedFd connection(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  const base::ScopedFd connection = Connect(port);
   const timeval timeout{10, 0};
   setsockopt(connection.Get(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout));
-  const sockaddr_in address = Loopback(port);
-  if (connect(connection.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) !=
-      0) {
-    return "";
-  }
   const std::string host = "127.0.0.1:" + std::to_string(server_port);
-  const std::string request =
-      "GET http://" + host + "/ HTTP/1.1\r\nHost: " + host + "\r\nConnection: close\r\n\r\n";
-  send(connection.Get(), request.data(), request.size(), MSG_NOSIGNAL);
-  std::string answer;
-  char buffer[4096];
-  ssize_t size = 0;
-  while (answer.find(kBody) == std::string::npos &&
-         (size = recv(connection.Get(), buffer, sizeof(buffer), 0)) > 0) {
-    answer.append(buffer, static_cast<size_t>(size));
-  }
-  return answer;
+  Send(connection,
+       "GET http://" + host + "/ HTTP/1.1\r\nHost: " + host + "\r\nConnection: close\r\n\r\n");
+  return ReceiveUntil(connection, kBody);  // nothing when the connection failed
 }
 
 double MillisecondsSince(Clock::time_point start) {
