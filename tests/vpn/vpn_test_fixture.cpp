@@ -20,14 +20,6 @@ bool NoWorkers() { return vpn::RunningWorkers() == 0; }
 
 using testing_support::MethodAnswer;
 
-ChildScript& ChildScript::Report(const std::filesystem::path& directory) {
-  return Step("report", Utf8(directory));
-}
-
-ChildScript& ChildScript::Await(const std::filesystem::path& signal) {
-  return Step("await", Utf8(signal));
-}
-
 ChildScript& ChildScript::Step(std::string_view verb, std::string_view value) {
   text_.append(text_.empty() ? "" : ",").append(verb).append(value.empty() ? "" : "=");
   for (const char c : value) {  // percent-encoded, all but the plainest characters

@@ -1,26 +1,104 @@
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <iomanip>
+#include <iostream>
+#include <iterator>
 #include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
-#include "tests/vpn/real_peer/loopback.h"
+#include "base/scoped_fd_posix.h"
 #include "tests/vpn/vpn_test_fixture.h"
 #include "vpn/executable_directory.h"
 #include "vpn/worker_thread.h"
 
 extern char** environ;
 
-// The VPN side against Debian's real OpenConnect client and a real ocserv on 127.0.0.1, driven
-// through the control channel as the UI drives it. The client is launched through the test
-// adapter beside this program (see the "openconnect" script there).
+// The VPN side against real peers on 127.0.0.1, driven through the control channel as the UI
+// drives it: the OpenConnect worker against Debian's real client and a real ocserv, the Xray
+// worker against Debian's real v2ray core. Each is launched through the test adapter beside this
+// program (the "openconnect" and "xray" scripts there).
 namespace vpn_testing {
 namespace {
 
 using ::testing::ElementsAre;
+using ::testing::EndsWith;
 using ::testing::HasSubstr;
+using ::testing::StartsWith;
+using Clock = std::chrono::steady_clock;
+
+sockaddr_in Loopback(int port) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  return address;
+}
+
+// A TCP socket bound to a free port of 127.0.0.1, which `port` receives (0 on failure).
+base::ScopedFd BindFreeLocalPort(int& port) {
+  base::ScopedFd socket_fd(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  sockaddr_in address = Loopback(0);
+  socklen_t size = sizeof(address);
+  const bool bound =
+      bind(socket_fd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0 &&
+      getsockname(socket_fd.Get(), reinterpret_cast<sockaddr*>(&address), &size) == 0;
+  port = bound ? ntohs(address.sin_port) : 0;
+  return socket_fd;
+}
+
+// A free TCP port on 127.0.0.1, as the system hands one out at this moment.
+int FreeLocalPort() {
+  int port = 0;
+  static_cast<void>(BindFreeLocalPort(port));
+  return port;
+}
+
+// A connection to `port` of 127.0.0.1; empty when nothing accepts it.
+base::ScopedFd Connect(int port) {
+  base::ScopedFd socket_fd(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  const sockaddr_in address = Loopback(port);
+  if (connect(socket_fd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
+    socket_fd.Reset();
+  }
+  return socket_fd;
+}
+
+bool Accepts(int port) { return Connect(port).IsValid(); }
+
+// The process ids of the children of `parent` called `name`, from /proc/<pid>/stat.
+std::vector<pid_t> ChildrenNamed(pid_t parent, const std::string& name) {
+  std::vector<pid_t> children;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+    if (entry.path().filename().string().find_first_not_of("0123456789") != std::string::npos) {
+      continue;
+    }
+    std::ifstream file(entry.path() / "stat");
+    const std::string stat((std::istreambuf_iterator<char>(file)),
+                           std::istreambuf_iterator<char>());
+    const size_t open = stat.find('(');
+    const size_t close = stat.rfind(')');
+    if (open != std::string::npos && close != std::string::npos && close + 4 < stat.size() &&
+        stat.substr(open + 1, close - open - 1) == name &&
+        std::atol(stat.c_str() + close + 4) == parent) {  // after ") S "
+      children.push_back(std::atoi(entry.path().filename().c_str()));
+    }
+  }
+  return children;
+}
 
 // A real ocserv on a free port of 127.0.0.1 with a self-signed certificate and the user "tester"
 // (password "secret"), prepared and started by the start_ocserv script beside this program in a
@@ -177,6 +255,177 @@ TEST_F(RealPeerTest, ADoubleToggleEndsWithNoClient) {
   Settle();
   EXPECT_THAT(Events(), ElementsAre(kConnecting, kDisconnected));
   EXPECT_EQ(VpnConnected(), "0");
+}
+
+constexpr char kCore[] = "/usr/bin/v2ray";
+constexpr char kBody[] = "served on loopback\n";
+
+// An HTTP proxy on `port` of 127.0.0.1 that sends everything out directly.
+std::string ProxyConfiguration(int port, const std::string& tag = "proxy") {
+  return R"({"log":{"loglevel":"warning"},"inbounds":[{"tag":")" + tag +
+         R"(","listen":"127.0.0.1","port":)" + std::to_string(port) +
+         R"(,"protocol":"http"}],"outbounds":[{"protocol":"freedom"}]})";
+}
+
+// The cores this program runs: the adapter becomes the core, a child of this process, and stays
+// so until its worker has waited for it.
+int Cores() { return static_cast<int>(ChildrenNamed(getpid(), "v2ray").size()); }
+
+// What `connection` receives until `end` has come, the peer stops sending or a read times out.
+std::string ReceiveUntil(const base::ScopedFd& connection, const std::string& end) {
+  std::string received;
+  char buffer[4096];
+  ssize_t size = 0;
+  while (received.find(end) == std::string::npos &&
+         (size = recv(connection.Get(), buffer, sizeof(buffer), 0)) > 0) {
+    received.append(buffer, static_cast<size_t>(size));
+  }
+  return received;
+}
+
+void Send(const base::ScopedFd& connection, const std::string& bytes) {
+  send(connection.Get(), bytes.data(), bytes.size(), MSG_NOSIGNAL);
+}
+
+// An HTTP server on a free port of 127.0.0.1, on a thread of its own, that answers every request
+// with 200 and kBody.
+class LoopbackServer {
+ public:
+  LoopbackServer() {
+    if (listen(listener_.Get(), 8) == 0) thread_ = std::thread([this] { Serve(); });
+  }
+  ~LoopbackServer() {
+    shutdown(listener_.Get(), SHUT_RDWR);  // ends the accept the thread waits in
+    if (thread_.joinable()) thread_.join();
+  }
+  int port() const { return thread_.joinable() ? port_ : 0; }
+
+ private:
+  void Serve() const {
+    for (;;) {
+      const base::ScopedFd client(accept4(listener_.Get(), nullptr, nullptr, SOCK_CLOEXEC));
+      if (!client.IsValid()) return;
+      ReceiveUntil(client, "\r\n\r\n");
+      Send(client, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(sizeof(kBody) - 1) +
+                       "\r\nConnection: close\r\n\r\n" + kBody);
+    }
+  }
+
+  int port_ = 0;
+  const base::ScopedFd listener_ = BindFreeLocalPort(port_);
+  std::thread thread_;
+};
+
+// Connects to `port` and asks for the server's page by its full address, as one asks a proxy;
+// the answer up to the server's body.
+std::string Get(int port, int server_port) {
+  const base::ScopedFd connection = Connect(port);
+  const timeval timeout{10, 0};
+  setsockopt(connection.Get(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout));
+  const std::string host = "127.0.0.1:" + std::to_string(server_port);
+  Send(connection,
+       "GET http://" + host + "/ HTTP/1.1\r\nHost: " + host + "\r\nConnection: close\r\n\r\n");
+  return ReceiveUntil(connection, kBody);  // nothing when the connection failed
+}
+
+double MillisecondsSince(Clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// Prints the first and the median round trip of 21 requests to `port` for the server's page.
+void PrintRoundTrips(const char* what, int port, int server_port) {
+  std::vector<double> times;
+  for (int i = 0; i < 21; ++i) {
+    const auto sent = Clock::now();
+    EXPECT_THAT(Get(port, server_port), EndsWith(kBody));
+    times.push_back(MillisecondsSince(sent));
+  }
+  const double first = times.front();
+  std::sort(times.begin(), times.end());
+  std::cout << "[ figures  ] " << what << ": " << first << " ms the first, " << times[10]
+            << " ms the median of 21\n";
+}
+
+class RealCoreTest : public VpnTest {
+ protected:
+  void SetUp() override {
+    if (access(kCore, X_OK) != 0) {
+      GTEST_SKIP() << kCore << " is not installed (scripts/setup installs the v2ray package)";
+    }
+    VpnTest::SetUp();
+    ListenXray();
+  }
+  void TearDown() override {
+    VpnTest::TearDown();
+    unsetenv("XRAY_ADAPTER_RECORD");
+  }
+
+  // Starts the core with `configuration` and waits until it reports its start.
+  [[nodiscard]] bool Start(const std::string& configuration) {
+    const size_t before = Events().size();
+    ToggleXray(configuration);
+    return xray_events_->WaitForCount(before + 3);
+  }
+  Codes Events() const { return xray_events_->Codes(); }
+};
+
+TEST_F(RealCoreTest, CarriesARequestUntilTheNextToggle) {
+  const LoopbackServer server;
+  ASSERT_NE(server.port(), 0);
+  const int port = FreeLocalPort();
+  const auto toggled = Clock::now();
+  ASSERT_TRUE(Start(ProxyConfiguration(port))) << log_.Out();
+  const double to_started = MillisecondsSince(toggled);
+  EXPECT_THAT(Events(), ElementsAre(kStarting, kProxyOn, kStarted));
+  EXPECT_EQ(Cores(), 1);
+
+  const std::string answer = Get(port, server.port());
+  EXPECT_THAT(answer, StartsWith("HTTP/1.1 200 "));
+  EXPECT_THAT(answer, EndsWith(kBody));
+  std::cout << std::fixed << std::setprecision(2)
+            << "[ figures  ] toggle to Started (61): " << to_started << " ms\n";
+  PrintRoundTrips("GET through the core", port, server.port());
+  PrintRoundTrips("GET straight to the server", server.port(), server.port());
+
+  ToggleXray("");
+  Settle();
+  EXPECT_THAT(Events(), ElementsAre(kStarting, kProxyOn, kStarted, kProxyOff, kStopped));
+  EXPECT_FALSE(Accepts(port));
+  EXPECT_EQ(Cores(), 0);
+}
+
+// The core refuses it and ends by itself: the end is reported once, and the next toggle starts.
+TEST_F(RealCoreTest, AMalformedConfigurationEndsTheCoreAndTheNextToggleStartsAnew) {
+  ToggleXray(R"({"inbounds": [)");
+  Settle();
+  EXPECT_THAT(Events(), ElementsAre(kStarting, kProxyOn, kProxyOff, kStopped));
+  EXPECT_THAT(log_.Out(), HasSubstr("failed to read config file"));
+  EXPECT_EQ(Flags(), "");
+  EXPECT_EQ(Cores(), 0);
+
+  const int port = FreeLocalPort();
+  ASSERT_TRUE(Start(ProxyConfiguration(port))) << log_.Out();
+  EXPECT_TRUE(Accepts(port));
+  ToggleXray("");
+  Settle();
+  EXPECT_THAT(Events(), ElementsAre(kStarting, kProxyOn, kProxyOff, kStopped, kStarting, kProxyOn,
+                                    kStarted, kProxyOff, kStopped));
+  EXPECT_EQ(Cores(), 0);
+}
+
+TEST_F(RealCoreTest, TheConfigurationReachesTheCoreByteForByte) {
+  const std::filesystem::path received = scratch_ / "received";
+  setenv("XRAY_ADAPTER_RECORD", Utf8(received).c_str(), 1);
+  // Quotes, backslashes, spaces and UTF-8 in a name the core accepts as it is.
+  const std::string configuration =
+      ProxyConfiguration(FreeLocalPort(), "a \\\"quoted\\\" tag \\\\ \xC3\xBC \xE2\x82\xAC");
+  ASSERT_TRUE(Start(configuration)) << log_.Out();
+  ToggleXray("");
+  Settle();
+  std::ifstream file(received, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()),
+            configuration + "\n");
+  EXPECT_THAT(Events(), ElementsAre(kStarting, kProxyOn, kStarted, kProxyOff, kStopped));
 }
 
 }  // namespace
