@@ -46,8 +46,9 @@ class ToggleRaceTest : public VpnTest {
     const bool open_connect = kind == Kind::kOpenConnect;
     Codes events = (open_connect ? open_connect_events_ : xray_events_)->Codes();
     std::erase(events, open_connect ? int32_t{kConnected} : int32_t{kStarted});
-    EXPECT_EQ(events, open_connect ? Codes{kConnecting, kDisconnected}
-                                   : Codes{kStarting, kProxyOn, kProxyOff, kStopped});
+    const Codes start_and_stop = open_connect ? Codes{kConnecting, kDisconnected}
+                                              : Codes{kStarting, kProxyOn, kProxyOff, kStopped};
+    EXPECT_EQ(events, start_and_stop);
   }
 };
 

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/environment.h"
 #include "tests/vpn/vpn_test_fixture.h"
 #include "vpn/executable_directory.h"
 #include "vpn/worker_thread.h"
@@ -12,6 +13,7 @@
 namespace vpn_testing {
 namespace {
 
+using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::EndsWith;
 using ::testing::HasSubstr;
@@ -59,9 +61,11 @@ TEST_F(WorkerTest, OpenConnectAnswersConnectsFailsAndIsReplacedAndStopped) {
 
 // The configuration is the whole command line and is written when asked for; the proxy is asked
 // off before the termination, and the flags are cleared before Stopped. Only OpenConnect sets
-// connected. (The child's folder and environment show in the end-to-end run.)
+// connected. The core runs in the program's folder and inherits its environment, where its
+// assets are named.
 TEST_F(WorkerTest, XrayIsGivenItsConfigurationAndStopsOnTheNextToggle) {
   ListenXray();
+  testing_support::SetEnvironmentEntry("xray.location.asset", "C:\\assets");
   const auto report = NewReportDirectory();
   const std::string script = ChildScript()
                                  .Report(report)
@@ -85,8 +89,11 @@ TEST_F(WorkerTest, XrayIsGivenItsConfigurationAndStopsOnTheNextToggle) {
   EXPECT_THAT(Moments(),
               ElementsAre("|connecting", "|connecting", started + "|connecting",
                           stopping + "|connecting", stopping + "Terminate vpn was sucessfully\n|"));
-  EXPECT_EQ(ChildReport(report).StandardInput(), configuration + "\n");
-  EXPECT_THAT(ChildReport(report).Arguments(), ElementsAre(script + ",", "{log:", "1}"));
+  const ChildReport child(report);
+  EXPECT_EQ(child.StandardInput(), configuration + "\n");
+  EXPECT_THAT(child.Arguments(), ElementsAre(script + ",", "{log:", "1}"));
+  EXPECT_EQ(child.WorkingDirectory(), vpn::NativeToUtf8(vpn::ExecutableDirectory()));
+  EXPECT_THAT(child.Environment(), Contains("xray.location.asset=C:\\assets"));
 }
 
 // A child that ends by itself: its end is reported once, as far as the stream has not said it
