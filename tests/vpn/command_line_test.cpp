@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "vpn/executable_directory.h"
 #include "vpn/openconnect_worker.h"
 #include "vpn/windows_command_line.h"
 
@@ -30,7 +29,6 @@ TEST(WindowsCommandLineTest, SplitsByTheRuntimeRules) {
       // The program name keeps its backslashes and drops its quotes.
       {R"("C:\Program Files\x.exe" a)", {R"(C:\Program Files\x.exe)", "a"}},
       {R"(C:\dir\"x y" z)", {R"(C:\dir\x y)", "z"}},
-      {"--allow-insecure-crypto vpn.example.com", {"--allow-insecure-crypto", "vpn.example.com"}},
   };
   for (const auto& test : cases) {
     EXPECT_EQ(SplitWindowsCommandLine(test.line), test.arguments) << test.line;
@@ -58,18 +56,6 @@ TEST(WindowsCommandLineTest, AQuotedArgumentComesBackAsExactlyOneArgument) {
             "--allow-insecure-crypto vpn.example.com");
   EXPECT_EQ(vpn::NativeToUtf8(vpn::OpenConnectCommandLine("a b\\")),
             "--allow-insecure-crypto \"a b\\\\\"");
-}
-
-TEST(ExecutableDirectoryTest, CutsBeforeTheLastSeparator) {
-  const auto directory = [](const char* path) {
-    return vpn::NativeToUtf8(vpn::DirectoryOfPath(vpn::NativeFromUtf8(path)));
-  };
-  EXPECT_EQ(directory(R"(C:\Program Files\Quorvanta\quorvanta.exe)"),
-            R"(C:\Program Files\Quorvanta)");
-  EXPECT_EQ(directory("/opt/quorvanta/bin/quorvanta"), "/opt/quorvanta/bin");
-  EXPECT_EQ(directory(R"(C:\mixed/dir\x.exe)"), R"(C:\mixed/dir)");
-  EXPECT_EQ(directory("quorvanta.exe"), "quorvanta.exe") << "no separator: the whole path";
-  EXPECT_EQ(directory(""), "");
 }
 
 }  // namespace

@@ -65,10 +65,7 @@ TEST_F(ControlChannelTest, EachCallIsAnsweredAsItsNameAndArgumentsAsk) {
       {"toggleV2ray", EncodableMap{{"config", "x"}}, "bad_arguments"},
       {"toggleV2ray", EncodableList{"", "config"}, "thread_failed"},
       {"vpnconnected", three, "none"},
-      {"vpnConnected ", three, "none"},
       {"toggleOpenConnectX", three, "none"},
-      {"", three, "none"},
-      {"SCREEN_SIZE", three, "none"},
   };
   for (const auto& test : cases) {
     const bool refused = test.answer == "thread_failed";
@@ -82,9 +79,7 @@ TEST_F(ControlChannelTest, EachCallIsAnsweredAsItsNameAndArgumentsAsk) {
   Settle();
   const std::string out = log_.Out();
   size_t started = 0;
-  for (size_t at = 0; (at = out.find("toggleVPN END\n", at)) != std::string::npos; ++at) {
-    ++started;
-  }
+  for (size_t at = 0; (at = out.find("toggleVPN END", at)) != std::string::npos; ++at) ++started;
   EXPECT_EQ(started, 2u) << "one worker for each toggle answered with 0";
 }
 

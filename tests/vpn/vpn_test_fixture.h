@@ -77,8 +77,6 @@ class ChildReport {
   const std::filesystem::path directory_;
 };
 
-std::string Utf8(const std::filesystem::path& path);
-
 // A pipe whose ends every child launched from now on could inherit (inheritable_pipe_*.cpp).
 void MakeInheritablePipe(vpn::PipeEnd& read_end, vpn::PipeEnd& write_end);
 

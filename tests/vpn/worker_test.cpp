@@ -168,15 +168,12 @@ TEST_F(WorkerTest, AStopWithoutAChildOfItsKindFailsAsEachKindPrescribes) {
   EXPECT_EQ(Flags(), "");
 }
 
-TEST_F(WorkerTest, WithoutListenersNothingIsAnnouncedAndEveryToggleLaunchesAChild) {
-  std::vector<std::filesystem::path> reports;
-  for (int round = 0; round < 2; ++round) {
-    reports.push_back(NewReportDirectory());
-    ToggleOpenConnect(ChildScript().Report(reports.back()).Text());
-    reports.push_back(NewReportDirectory());
-    ToggleXray(ChildScript().Report(reports.back()).Say("[Warning] core: Xray started").Text());
-    Settle();
-  }
+// Without listeners the children run and report as ever, but nothing is posted.
+TEST_F(WorkerTest, WithoutListenersNothingIsPosted) {
+  const std::filesystem::path reports[] = {NewReportDirectory(), NewReportDirectory()};
+  ToggleOpenConnect(ChildScript().Report(reports[0]).Say("Using TAP-Windows device").Text());
+  ToggleXray(ChildScript().Report(reports[1]).Say("[Warning] core: Xray started").Text());
+  Settle();
   for (const auto& report : reports) EXPECT_TRUE(ChildReport(report).Exists());
   EXPECT_EQ(Moments(), std::vector<std::string>{}) << "nothing was posted";
   EXPECT_EQ(Flags(), "");

@@ -1,4 +1,3 @@
-#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
@@ -8,7 +7,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iomanip>
@@ -39,61 +40,45 @@ using ::testing::HasSubstr;
 using ::testing::StartsWith;
 using Clock = std::chrono::steady_clock;
 
-sockaddr_in Loopback(int port) {
+// A TCP socket of 127.0.0.1: bound to a free port, which `port` receives (0 on failure), or, with
+// `to_port`, connected to `port`; empty on failure.
+base::ScopedFd LoopbackSocket(int& port, bool to_port = false) {
+  base::ScopedFd socket_fd(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
   sockaddr_in address{};
   address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_port = htons(static_cast<uint16_t>(to_port ? port : 0));
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  return address;
-}
-
-// A TCP socket bound to a free port of 127.0.0.1, which `port` receives (0 on failure).
-base::ScopedFd BindFreeLocalPort(int& port) {
-  base::ScopedFd socket_fd(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  sockaddr_in address = Loopback(0);
+  auto* const raw = reinterpret_cast<sockaddr*>(&address);
   socklen_t size = sizeof(address);
-  const bool bound =
-      bind(socket_fd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0 &&
-      getsockname(socket_fd.Get(), reinterpret_cast<sockaddr*>(&address), &size) == 0;
-  port = bound ? ntohs(address.sin_port) : 0;
+  const bool done = to_port ? connect(socket_fd.Get(), raw, size) == 0
+                            : bind(socket_fd.Get(), raw, size) == 0 &&
+                                  getsockname(socket_fd.Get(), raw, &size) == 0;
+  if (!to_port) port = done ? ntohs(address.sin_port) : 0;
+  if (!done) socket_fd.Reset();
   return socket_fd;
 }
 
 // A free TCP port on 127.0.0.1, as the system hands one out at this moment.
 int FreeLocalPort() {
   int port = 0;
-  static_cast<void>(BindFreeLocalPort(port));
+  static_cast<void>(LoopbackSocket(port));
   return port;
 }
 
-// A connection to `port` of 127.0.0.1; empty when nothing accepts it.
-base::ScopedFd Connect(int port) {
-  base::ScopedFd socket_fd(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  const sockaddr_in address = Loopback(port);
-  if (connect(socket_fd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
-    socket_fd.Reset();
-  }
-  return socket_fd;
-}
-
-bool Accepts(int port) { return Connect(port).IsValid(); }
+bool Accepts(int port) { return LoopbackSocket(port, true).IsValid(); }
 
 // The process ids of the children of `parent` called `name`, from /proc/<pid>/stat.
 std::vector<pid_t> ChildrenNamed(pid_t parent, const std::string& name) {
   std::vector<pid_t> children;
   std::error_code error;
   for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
-    if (entry.path().filename().string().find_first_not_of("0123456789") != std::string::npos) {
-      continue;
-    }
     std::ifstream file(entry.path() / "stat");
-    const std::string stat((std::istreambuf_iterator<char>(file)),
-                           std::istreambuf_iterator<char>());
-    const size_t open = stat.find('(');
-    const size_t close = stat.rfind(')');
-    if (open != std::string::npos && close != std::string::npos && close + 4 < stat.size() &&
-        stat.substr(open + 1, close - open - 1) == name &&
-        std::atol(stat.c_str() + close + 4) == parent) {  // after ") S "
+    std::string stat;
+    char found[64] = {};
+    pid_t found_parent = 0;
+    if (std::isdigit(entry.path().filename().c_str()[0]) && std::getline(file, stat) &&
+        std::sscanf(stat.c_str(), "%*d (%63[^)]) %*c %d", found, &found_parent) == 2 &&
+        found == name && found_parent == parent) {
       children.push_back(std::atoi(entry.path().filename().c_str()));
     }
   }
@@ -127,13 +112,7 @@ class OcservServer {
     }
   }
   ~OcservServer() {
-    if (pid_ != 0) {
-      kill(-pid_, SIGTERM);
-      if (!WaitUntil([this] { return Reap(); }, std::chrono::seconds(5))) {
-        kill(-pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
-      }
-    }
+    if (pid_ != 0 && kill(-pid_, SIGKILL) == 0) waitpid(pid_, nullptr, 0);
     std::error_code ignored;
     std::filesystem::remove_all(folder_, ignored);
   }
@@ -312,14 +291,14 @@ class LoopbackServer {
   }
 
   int port_ = 0;
-  const base::ScopedFd listener_ = BindFreeLocalPort(port_);
+  const base::ScopedFd listener_ = LoopbackSocket(port_);
   std::thread thread_;
 };
 
 // Connects to `port` and asks for the server's page by its full address, as one asks a proxy;
 // the answer up to the server's body.
 std::string Get(int port, int server_port) {
-  const base::ScopedFd connection = Connect(port);
+  const base::ScopedFd connection = LoopbackSocket(port, true);
   const timeval timeout{10, 0};
   setsockopt(connection.Get(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout));
   const std::string host = "127.0.0.1:" + std::to_string(server_port);
