@@ -1,6 +1,4 @@
-#include <algorithm>
 #include <memory>
-#include <thread>
 
 #include "tests/support/queue_task_runner.h"
 #include "tests/support/recording_channel_doubles.h"
@@ -55,26 +53,6 @@ TEST_F(EventStreamsTest, OnlyTheLatestListenerGetsEvents) {
   EXPECT_THAT(first->Codes(), ElementsAre(kConnecting));
   EXPECT_THAT(open_connect_events_->Codes(), ElementsAre(kConnected));
   EXPECT_THAT(xray_events_->Codes(), ElementsAre(kStopped));
-}
-
-// A worker posts while the listener comes and goes on the platform thread: the stream keeps its
-// posting order, and the sanitizers watch the slot and the sinks.
-TEST_F(EventStreamsTest, TheOrderHoldsWhileListenersComeAndGo) {
-  std::thread poster([] {
-    for (int32_t code = 0; code < 3000; ++code) {
-      static_cast<void>(vpn::HasListener(EventStream::kXray));  // as a worker asks first
-      vpn::PostEvent(EventStream::kXray, code);
-    }
-  });
-  for (int i = 0; i < 300; ++i) {
-    static_cast<void>(platform_->PostTask([this, i] {
-      i % 2 == 0 ? ListenXray() : static_cast<void>(vpn::OnCancel(EventStream::kXray, nullptr));
-    }));
-  }
-  poster.join();
-  ASSERT_TRUE(platform_->Flush());
-  const Codes xray = xray_events_->Codes();
-  EXPECT_TRUE(std::is_sorted(xray.begin(), xray.end()));
 }
 
 }  // namespace

@@ -52,32 +52,27 @@ class ToggleRaceTest : public VpnTest {
   }
 };
 
-// Holds a starting worker right before its launch until it is opened.
-struct LaunchGate {
-  std::atomic<int> arrivals{0};
-  std::promise<void> opener;
-  std::shared_future<void> opened = opener.get_future().share();
-};
-
 TEST_F(ToggleRaceTest, AStopWhileTheStartIsLaunchingEndsItsChildAndNothingFollows) {
   for (const Kind kind : {Kind::kOpenConnect, Kind::kXray}) {
     SCOPED_TRACE(kind == Kind::kOpenConnect ? "openconnect" : "xray");
     StartOver();
-    auto gate = std::make_shared<LaunchGate>();
-    vpn::SetBeforeLaunchHookForTesting([gate] {
-      ++gate->arrivals;
-      gate->opened.wait();
+    // Holds the starting worker right before its launch until the stop is through.
+    std::atomic<int> arrivals{0};
+    std::promise<void> opener;
+    vpn::SetBeforeLaunchHookForTesting([&arrivals, opened = opener.get_future().share()] {
+      ++arrivals;
+      opened.wait();
     });
     ToggleKind(kind);
-    ASSERT_TRUE(WaitUntil([&gate] { return gate->arrivals > 0; }));
+    ASSERT_TRUE(WaitUntil([&arrivals] { return arrivals > 0; }));
     ToggleKind(kind, true);
     ASSERT_TRUE(WaitUntil([] { return vpn::RunningWorkers() == 1; })) << "the stop was carried out";
     EXPECT_THAT(log_.Err(), HasSubstr("Terminate vpn was sucessfully\n"));
-    gate->opener.set_value();
+    opener.set_value();
     Settle();  // would wait out the child's minute, had it been left running
     vpn::SetBeforeLaunchHookForTesting(nullptr);
 
-    EXPECT_EQ(gate->arrivals, 1) << "one child was launched";
+    EXPECT_EQ(arrivals, 1) << "one child was launched";
     ExpectStartAndStop(kind);
     EXPECT_EQ(Flags(), "");
   }

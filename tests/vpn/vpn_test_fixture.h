@@ -65,7 +65,6 @@ class ChildScript {
 class ChildReport {
  public:
   explicit ChildReport(std::filesystem::path directory) : directory_(std::move(directory)) {}
-  bool Exists() const { return std::filesystem::exists(directory_ / "args"); }
   std::string StandardInput() const { return Read("stdin"); }
   std::vector<std::string> Arguments() const { return Split(Read("args")); }
   std::string WorkingDirectory() const { return Read("cwd"); }
