@@ -39,7 +39,6 @@ std::string Answered(const MethodAnswer& answer) {
 // unknown name never.
 TEST_F(ControlChannelTest, EachCallIsAnsweredAsItsNameAndArgumentsAsk) {
   const std::string ends = ChildScript().Text();  // a child that ends at once
-  const EncodableList three = {"a", "b", "c"};
   const struct {
     const char* method;
     EncodableValue arguments;
@@ -59,8 +58,8 @@ TEST_F(ControlChannelTest, EachCallIsAnsweredAsItsNameAndArgumentsAsk) {
       {"toggleV2ray", EncodableList{EncodableValue(), "config"}, "bad_arguments"},
       {"toggleV2ray", EncodableMap{{"config", "x"}}, "bad_arguments"},
       {"toggleV2ray", EncodableList{"", "config"}, "thread_failed"},
-      {"vpnconnected", three, "none"},
-      {"toggleOpenConnectX", three, "none"},
+      {"vpnconnected", EncodableList{"a", "b", "c"}, "none"},
+      {"toggleOpenConnectX", EncodableList{"a", "b", "c"}, "none"},
   };
   for (const auto& test : cases) {
     const bool refused = test.answer == "thread_failed";
