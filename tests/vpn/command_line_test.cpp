@@ -5,8 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "vpn/executable_directory.h"
-#include "vpn/openconnect_worker.h"
 #include "vpn/windows_command_line.h"
 
 namespace {
@@ -26,18 +24,16 @@ TEST(WindowsCommandLineTest, SplitsByTheRuntimeRules) {
       {R"(p a\\\\"b c" d e)", {"p", R"(a\\b c)", "d", "e"}},
       {R"(p "a""b" "")", {"p", "a\"b", ""}},
       {"p \t a  ", {"p", "a"}},
-      {"", {}},
       // The program name keeps its backslashes and drops its quotes.
       {R"("C:\Program Files\x.exe" a)", {R"(C:\Program Files\x.exe)", "a"}},
       {R"(C:\dir\"x y" z)", {R"(C:\dir\x y)", "z"}},
-      {"--allow-insecure-crypto vpn.example.com", {"--allow-insecure-crypto", "vpn.example.com"}},
   };
   for (const auto& test : cases) {
     EXPECT_EQ(SplitWindowsCommandLine(test.line), test.arguments) << test.line;
   }
 }
 
-// Also the server of OpenConnect's command line, which is quoted only where needed.
+// Also the server of OpenConnect's command line (worker_test.cpp), quoted only where needed.
 TEST(WindowsCommandLineTest, AQuotedArgumentComesBackAsExactlyOneArgument) {
   std::vector<std::string> samples = {"\xC3\xA9 \xE2\x82\xAC", "end\\\\\"", ""};
   std::mt19937 random(4);
@@ -54,22 +50,6 @@ TEST(WindowsCommandLineTest, AQuotedArgumentComesBackAsExactlyOneArgument) {
         << "quoted as [" << QuoteWindowsArgument(sample) << "]";
   }
   EXPECT_EQ(QuoteWindowsArgument("vpn.example.com:443"), "vpn.example.com:443");
-  EXPECT_EQ(vpn::NativeToUtf8(vpn::OpenConnectCommandLine("vpn.example.com")),
-            "--allow-insecure-crypto vpn.example.com");
-  EXPECT_EQ(vpn::NativeToUtf8(vpn::OpenConnectCommandLine("a b\\")),
-            "--allow-insecure-crypto \"a b\\\\\"");
-}
-
-TEST(ExecutableDirectoryTest, CutsBeforeTheLastSeparator) {
-  const auto directory = [](const char* path) {
-    return vpn::NativeToUtf8(vpn::DirectoryOfPath(vpn::NativeFromUtf8(path)));
-  };
-  EXPECT_EQ(directory(R"(C:\Program Files\Quorvanta\quorvanta.exe)"),
-            R"(C:\Program Files\Quorvanta)");
-  EXPECT_EQ(directory("/opt/quorvanta/bin/quorvanta"), "/opt/quorvanta/bin");
-  EXPECT_EQ(directory(R"(C:\mixed/dir\x.exe)"), R"(C:\mixed/dir)");
-  EXPECT_EQ(directory("quorvanta.exe"), "quorvanta.exe") << "no separator: the whole path";
-  EXPECT_EQ(directory(""), "");
 }
 
 }  // namespace

@@ -1,8 +1,4 @@
-#include <algorithm>
 #include <memory>
-#include <numeric>
-#include <thread>
-#include <vector>
 
 #include "tests/support/queue_task_runner.h"
 #include "tests/support/recording_channel_doubles.h"
@@ -57,33 +53,6 @@ TEST_F(EventStreamsTest, OnlyTheLatestListenerGetsEvents) {
   EXPECT_THAT(first->Codes(), ElementsAre(kConnecting));
   EXPECT_THAT(open_connect_events_->Codes(), ElementsAre(kConnected));
   EXPECT_THAT(xray_events_->Codes(), ElementsAre(kStopped));
-}
-
-// Two threads ask and post while the Xray listener comes and goes on the platform thread: each
-// stream keeps its posting order, and the sanitizers watch the slots and the sinks.
-TEST_F(EventStreamsTest, EachStreamKeepsItsPostingOrderWhileListenersComeAndGo) {
-  ListenOpenConnect();
-  Codes posted(3000);
-  std::iota(posted.begin(), posted.end(), 0);
-  std::vector<std::thread> posters;
-  for (const EventStream stream : {EventStream::kOpenConnect, EventStream::kXray}) {
-    posters.emplace_back([&posted, stream] {
-      for (const int32_t code : posted) {
-        static_cast<void>(vpn::HasListener(stream));  // as a worker asks before it announces
-        vpn::PostEvent(stream, code);
-      }
-    });
-  }
-  for (int i = 0; i < 300; ++i) {
-    static_cast<void>(platform_->PostTask([this, i] {
-      i % 2 == 0 ? ListenXray() : static_cast<void>(vpn::OnCancel(EventStream::kXray, nullptr));
-    }));
-  }
-  for (std::thread& poster : posters) poster.join();
-  ASSERT_TRUE(platform_->Flush());
-  EXPECT_EQ(open_connect_events_->Codes(), posted);
-  const Codes xray = xray_events_->Codes();
-  EXPECT_TRUE(std::is_sorted(xray.begin(), xray.end()));
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #include <unistd.h>
 
-#include "tests/vpn/inheritable_pipe.h"
+#include "tests/vpn/vpn_test_fixture.h"
 
 namespace vpn_testing {
 

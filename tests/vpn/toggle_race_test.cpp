@@ -30,60 +30,50 @@ class ToggleRaceTest : public VpnTest {
     ListenXray();
   }
 
-  void ToggleKind(Kind kind, const std::string& script) {
-    kind == Kind::kOpenConnect ? ToggleOpenConnect(script) : ToggleXray(script);
+  // Starts a child that would report its success if it got the time to, or stops.
+  void ToggleKind(Kind kind, bool stop = false) {
+    const bool open_connect = kind == Kind::kOpenConnect;
+    const std::string script =
+        stop ? "stop"
+             : ChildScript()
+                   .Say(open_connect ? "Using TAP-Windows device" : "[Warning] core: Xray started")
+                   .RunUntilTerminated()
+                   .Text();
+    open_connect ? ToggleOpenConnect(script) : ToggleXray(script);
   }
-  Codes Events(Kind kind) const {
-    return (kind == Kind::kOpenConnect ? open_connect_events_ : xray_events_)->Codes();
+  // The kind's events, without the success if it came in time, against a start and its stop.
+  void ExpectStartAndStop(Kind kind) const {
+    const bool open_connect = kind == Kind::kOpenConnect;
+    Codes events = (open_connect ? open_connect_events_ : xray_events_)->Codes();
+    std::erase(events, open_connect ? int32_t{kConnected} : int32_t{kStarted});
+    const Codes start_and_stop = open_connect ? Codes{kConnecting, kDisconnected}
+                                              : Codes{kStarting, kProxyOn, kProxyOff, kStopped};
+    EXPECT_EQ(events, start_and_stop);
   }
-  // A start that is announced and then stopped, as each stream shows it.
-  static Codes StartAndStop(Kind kind) {
-    return kind == Kind::kOpenConnect ? Codes{kConnecting, kDisconnected}
-                                      : Codes{kStarting, kProxyOn, kProxyOff, kStopped};
-  }
-  // A child that would report its success if it got the time to.
-  static std::string Succeeding(Kind kind) {
-    return ChildScript()
-        .Say(kind == Kind::kOpenConnect ? "Using TAP-Windows device"
-                                        : "[Warning] core: Xray started")
-        .RunUntilTerminated()
-        .Text();
-  }
-  // The events, without the success if it came in time.
-  Codes EventsBesideSuccess(Kind kind) const {
-    Codes events = Events(kind);
-    std::erase(events, kind == Kind::kOpenConnect ? int32_t{kConnected} : int32_t{kStarted});
-    return events;
-  }
-};
-
-// Holds a starting worker right before its launch until it is opened.
-struct LaunchGate {
-  std::atomic<int> arrivals{0};
-  std::promise<void> opener;
-  std::shared_future<void> opened = opener.get_future().share();
 };
 
 TEST_F(ToggleRaceTest, AStopWhileTheStartIsLaunchingEndsItsChildAndNothingFollows) {
   for (const Kind kind : {Kind::kOpenConnect, Kind::kXray}) {
     SCOPED_TRACE(kind == Kind::kOpenConnect ? "openconnect" : "xray");
     StartOver();
-    auto gate = std::make_shared<LaunchGate>();
-    vpn::SetBeforeLaunchHookForTesting([gate] {
-      ++gate->arrivals;
-      gate->opened.wait();
+    // Holds the starting worker right before its launch until the stop is through.
+    std::atomic<int> arrivals{0};
+    std::promise<void> opener;
+    vpn::SetBeforeLaunchHookForTesting([&arrivals, opened = opener.get_future().share()] {
+      ++arrivals;
+      opened.wait();
     });
-    ToggleKind(kind, Succeeding(kind));
-    ASSERT_TRUE(WaitUntil([&gate] { return gate->arrivals > 0; }));
-    ToggleKind(kind, "stop");
+    ToggleKind(kind);
+    ASSERT_TRUE(WaitUntil([&arrivals] { return arrivals > 0; }));
+    ToggleKind(kind, true);
     ASSERT_TRUE(WaitUntil([] { return vpn::RunningWorkers() == 1; })) << "the stop was carried out";
     EXPECT_THAT(log_.Err(), HasSubstr("Terminate vpn was sucessfully\n"));
-    gate->opener.set_value();
+    opener.set_value();
     Settle();  // would wait out the child's minute, had it been left running
     vpn::SetBeforeLaunchHookForTesting(nullptr);
 
-    EXPECT_EQ(gate->arrivals, 1) << "one child was launched";
-    EXPECT_EQ(Events(kind), StartAndStop(kind));
+    EXPECT_EQ(arrivals, 1) << "one child was launched";
+    ExpectStartAndStop(kind);
     EXPECT_EQ(Flags(), "");
   }
 }
@@ -114,12 +104,12 @@ TEST_F(ToggleRaceTest, TwoTogglesReleasedAtOnceEndAsOneStartAndItsStop) {
         ++ready;
         while (ready < 2) {
         }
-        ToggleKind(kind, Succeeding(kind));
+        ToggleKind(kind);
       });
     }
     for (std::thread& toggler : togglers) toggler.join();
     Settle();
-    ASSERT_EQ(EventsBesideSuccess(kind), StartAndStop(kind));
+    ExpectStartAndStop(kind);
     EXPECT_EQ(Flags(), "");
     if (round == 0) {  // the first use set up what lives for the whole process
       threads = SettledThreadCount(threads_before);

@@ -18,6 +18,7 @@
 #include "tests/support/log_capture.h"
 #include "tests/support/queue_task_runner.h"
 #include "tests/support/recording_channel_doubles.h"
+#include "vpn/child_process.h"
 #include "vpn/event_streams.h"
 #include "vpn/native_string.h"
 #include "vpn/vpn_state.h"
@@ -31,11 +32,18 @@ enum OpenConnectCode { kConnecting = 4, kConnected = 5, kDisconnected = 6 };
 enum XrayCode { kStarting = 3, kProxyOn = 8, kProxyOff = 9, kStopped = 41, kStarted = 61 };
 using Codes = std::vector<int32_t>;
 
+std::string Utf8(const std::filesystem::path& path);
+
+// A pipe whose ends every child launched from now on could inherit (inheritable_pipe_*.cpp).
+void MakeInheritablePipe(vpn::PipeEnd& read_end, vpn::PipeEnd& write_end);
+
 // Builds the script that a stand-in child runs (the server of openconnect, the configuration text
 // of xray); see stand_ins/scripted_child/scripted_child.h for the steps.
 class ChildScript {
  public:
-  ChildScript& Report(const std::filesystem::path& directory);
+  ChildScript& Report(const std::filesystem::path& directory) {
+    return Step("report", Utf8(directory));
+  }
   ChildScript& Say(std::string_view text) { return Step("say", text); }
   ChildScript& Err(std::string_view text) { return Step("err", text); }
   ChildScript& Burst(size_t filler) { return Step("burst", std::to_string(filler) + ":"); }
@@ -44,7 +52,8 @@ class ChildScript {
   ChildScript& Finish() { return Step("closeout", {}).Step("drain", {}); }
   ChildScript& Sleep(int milliseconds) { return Step("sleep", std::to_string(milliseconds)); }
   ChildScript& RunUntilTerminated() { return Sleep(60000); }
-  ChildScript& Await(const std::filesystem::path& signal);  // until Release(signal)
+  // Until Release(signal).
+  ChildScript& Await(const std::filesystem::path& signal) { return Step("await", Utf8(signal)); }
   std::string Text() const { return text_; }
 
  private:
@@ -56,10 +65,8 @@ class ChildScript {
 class ChildReport {
  public:
   explicit ChildReport(std::filesystem::path directory) : directory_(std::move(directory)) {}
-  bool Exists() const { return std::filesystem::exists(directory_ / "args"); }
   std::string StandardInput() const { return Read("stdin"); }
   std::vector<std::string> Arguments() const { return Split(Read("args")); }
-  std::string RawCommandLine() const { return Read("cmdline"); }
   std::string WorkingDirectory() const { return Read("cwd"); }
   std::vector<std::string> Environment() const { return Split(Read("env")); }
 
@@ -69,7 +76,8 @@ class ChildReport {
   const std::filesystem::path directory_;
 };
 
-std::string Utf8(const std::filesystem::path& path);
+// A pipe whose ends every child launched from now on could inherit (inheritable_pipe_*.cpp).
+void MakeInheritablePipe(vpn::PipeEnd& read_end, vpn::PipeEnd& write_end);
 
 // Lets a child that awaits `signal` go on.
 void Release(const std::filesystem::path& signal);
