@@ -89,6 +89,8 @@ struct MethodAnswer {
   enum class Kind { kNone, kSuccess, kError, kNotImplemented };
   Kind kind = Kind::kNone;
   int answers = 0;
+  // The handler let go of the result, answered or not; a kept one is a leak.
+  bool released = false;
   flutter::EncodableValue value;
   std::string error_code;
 };
@@ -97,6 +99,7 @@ class RecordingMethodResult : public flutter::MethodResult<> {
  public:
   explicit RecordingMethodResult(std::shared_ptr<MethodAnswer> answer)
       : answer_(std::move(answer)) {}
+  ~RecordingMethodResult() override { answer_->released = true; }
 
   void Success(const flutter::EncodableValue* result) override {
     Answer(MethodAnswer::Kind::kSuccess);

@@ -24,57 +24,113 @@ enum class Kind { kOpenConnect, kXray };
 
 class ToggleRaceTest : public VpnTest {
  protected:
-  void SetUp() override {
-    VpnTest::SetUp();
-    ListenOpenConnect();
-    ListenXray();
+  void ToggleKind(Kind kind, const std::string& script) {
+    kind == Kind::kOpenConnect ? ToggleOpenConnect(script) : ToggleXray(script);
   }
-
-  // Starts a child that would report its success if it got the time to, or stops.
-  void ToggleKind(Kind kind, bool stop = false) {
-    const bool open_connect = kind == Kind::kOpenConnect;
-    const std::string script =
-        stop ? "stop"
-             : ChildScript()
-                   .Say(open_connect ? "Using TAP-Windows device" : "[Warning] core: Xray started")
-                   .RunUntilTerminated()
-                   .Text();
-    open_connect ? ToggleOpenConnect(script) : ToggleXray(script);
+  // A child that would report its success if it got the time to.
+  static std::string Succeeding(Kind kind) {
+    return ChildScript()
+        .Say(kind == Kind::kOpenConnect ? "Using TAP-Windows device"
+                                        : "[Warning] core: Xray started")
+        .RunUntilTerminated()
+        .Text();
   }
-  // The kind's events, without the success if it came in time, against a start and its stop.
-  void ExpectStartAndStop(Kind kind) const {
-    const bool open_connect = kind == Kind::kOpenConnect;
-    Codes events = (open_connect ? open_connect_events_ : xray_events_)->Codes();
-    std::erase(events, open_connect ? int32_t{kConnected} : int32_t{kStarted});
-    const Codes start_and_stop = open_connect ? Codes{kConnecting, kDisconnected}
-                                              : Codes{kStarting, kProxyOn, kProxyOff, kStopped};
-    EXPECT_EQ(events, start_and_stop);
+  Codes Events(Kind kind) const {
+    return (kind == Kind::kOpenConnect ? open_connect_events_ : xray_events_)->Codes();
+  }
+  // The kind's events, without the success if it came in time, against starts and their stops.
+  void ExpectStartsAndStops(Kind kind, int count) const {
+    Codes events = Events(kind);
+    std::erase(events, kind == Kind::kOpenConnect ? int32_t{kConnected} : int32_t{kStarted});
+    const Codes start_and_stop = kind == Kind::kOpenConnect
+                                     ? Codes{kConnecting, kDisconnected}
+                                     : Codes{kStarting, kProxyOn, kProxyOff, kStopped};
+    Codes expected;
+    for (int i = 0; i < count; ++i) {
+      expected.insert(expected.end(), start_and_stop.begin(), start_and_stop.end());
+    }
+    EXPECT_EQ(events, expected);
   }
 };
 
+// Holds each starting worker right before its launch until it is opened.
+class LaunchGate {
+ public:
+  LaunchGate() {
+    vpn::SetBeforeLaunchHookForTesting([this, opened = opener_.get_future().share()] {
+      ++arrivals_;
+      opened.wait();
+    });
+  }
+  ~LaunchGate() { vpn::SetBeforeLaunchHookForTesting(nullptr); }
+  void Open() { opener_.set_value(); }
+  int Arrivals() const { return arrivals_; }
+
+ private:
+  std::atomic<int> arrivals_{0};
+  std::promise<void> opener_;
+};
+
 TEST_F(ToggleRaceTest, AStopWhileTheStartIsLaunchingEndsItsChildAndNothingFollows) {
+  ListenOpenConnect();
+  ListenXray();
   for (const Kind kind : {Kind::kOpenConnect, Kind::kXray}) {
     SCOPED_TRACE(kind == Kind::kOpenConnect ? "openconnect" : "xray");
     StartOver();
-    // Holds the starting worker right before its launch until the stop is through.
-    std::atomic<int> arrivals{0};
-    std::promise<void> opener;
-    vpn::SetBeforeLaunchHookForTesting([&arrivals, opened = opener.get_future().share()] {
-      ++arrivals;
-      opened.wait();
-    });
-    ToggleKind(kind);
-    ASSERT_TRUE(WaitUntil([&arrivals] { return arrivals > 0; }));
-    ToggleKind(kind, true);
-    ASSERT_TRUE(WaitUntil([] { return vpn::RunningWorkers() == 1; })) << "the stop was carried out";
+    LaunchGate gate;
+    ToggleKind(kind, Succeeding(kind));
+    ASSERT_TRUE(WaitUntil([&gate] { return gate.Arrivals() > 0; }));
+    ToggleKind(kind, "stop");
+    ASSERT_TRUE(WaitUntil([] { return vpn::RunningWorkers() == 1; })) << "the stop went through";
     EXPECT_THAT(log_.Err(), HasSubstr("Terminate vpn was sucessfully\n"));
-    opener.set_value();
+    gate.Open();
     Settle();  // would wait out the child's minute, had it been left running
-    vpn::SetBeforeLaunchHookForTesting(nullptr);
 
-    EXPECT_EQ(arrivals, 1) << "one child was launched";
-    ExpectStartAndStop(kind);
+    EXPECT_EQ(gate.Arrivals(), 1) << "one child was launched";
+    ExpectStartsAndStops(kind, 1);
     EXPECT_EQ(Flags(), "");
+  }
+}
+
+// A start nobody listened to sets no flag, so the next toggle replaces it and waits until its
+// worker is gone: the replaced start's end is reported once, by the replacing toggle, and never
+// takes the new start's flag; a new start stopped while it waits never launches.
+TEST_F(ToggleRaceTest, AStartReplacingAnUnheardOneWaitsForItsWorker) {
+  for (const Kind kind : {Kind::kOpenConnect, Kind::kXray}) {
+    for (const bool stopped_while_waiting : {false, true}) {
+      SCOPED_TRACE(testing::Message() << (kind == Kind::kOpenConnect ? "openconnect" : "xray")
+                                      << (stopped_while_waiting ? ", stopped while waiting" : ""));
+      StartOver();
+      const vpn::EventStream stream =
+          kind == Kind::kOpenConnect ? vpn::EventStream::kOpenConnect : vpn::EventStream::kXray;
+      EXPECT_EQ(vpn::OnCancel(stream, nullptr), nullptr);
+      LaunchGate gate;
+      ToggleKind(kind, Succeeding(kind));
+      ASSERT_TRUE(WaitUntil([&gate] { return gate.Arrivals() == 1; }));
+      kind == Kind::kOpenConnect ? ListenOpenConnect() : ListenXray();
+      // A quiet child: its start stays "connecting" until it is stopped.
+      ToggleKind(kind, ChildScript().RunUntilTerminated().Text());
+      ASSERT_TRUE(WaitUntil([] { return Flags() == "connecting"; }));
+      if (stopped_while_waiting) {
+        ToggleKind(kind, "stop");
+        ASSERT_TRUE(WaitUntil([] { return Flags().empty(); }));
+      }
+      gate.Open();
+      if (!stopped_while_waiting) {
+        ASSERT_TRUE(WaitUntil([&gate] { return gate.Arrivals() == 2; }));
+        EXPECT_EQ(Flags(), "connecting") << "the replaced start's end took the new start's flag";
+        ToggleKind(kind, "stop");
+      }
+      Settle();
+
+      EXPECT_EQ(gate.Arrivals(), stopped_while_waiting ? 1 : 2) << "children launched";
+      const Codes expected =
+          kind == Kind::kOpenConnect
+              ? Codes{kDisconnected, kConnecting, kDisconnected}
+              : Codes{kProxyOff, kStopped, kStarting, kProxyOn, kProxyOff, kStopped};
+      EXPECT_EQ(Events(kind), expected);
+      EXPECT_EQ(Flags(), "");
+    }
   }
 }
 
@@ -89,6 +145,8 @@ int SettledThreadCount(int expected) {
 // other stops it, whatever the interleaving, also with the child's success report. The rounds
 // leave no thread or handle behind.
 TEST_F(ToggleRaceTest, TwoTogglesReleasedAtOnceEndAsOneStartAndItsStop) {
+  ListenOpenConnect();
+  ListenXray();
   const int threads_before = ThreadCount();
   int threads = 0;
   int handles = 0;
@@ -104,13 +162,14 @@ TEST_F(ToggleRaceTest, TwoTogglesReleasedAtOnceEndAsOneStartAndItsStop) {
         ++ready;
         while (ready < 2) {
         }
-        ToggleKind(kind);
+        ToggleKind(kind, Succeeding(kind));
       });
     }
     for (std::thread& toggler : togglers) toggler.join();
     Settle();
-    ExpectStartAndStop(kind);
+    ExpectStartsAndStops(kind, 1);
     EXPECT_EQ(Flags(), "");
+    if (HasFailure()) break;
     if (round == 0) {  // the first use set up what lives for the whole process
       threads = SettledThreadCount(threads_before);
       handles = OpenHandleCount();
