@@ -21,8 +21,8 @@ inline constexpr size_t kChunkSize = 4096;
 
 // Reads the child's output chunk by chunk until it ends, hands each chunk to `classify` (on the
 // calling thread, which may answer the child from there) and then echoes it on standard output,
-// framed by "while acting" lines. Chunks are classified alone: a
-// phrase cut by a read boundary is not seen.
+// framed by "while acting" lines. Chunks are classified alone: a phrase cut by a read boundary is
+// not seen.
 void ReadChildOutput(ChildPipes& pipes, const std::function<void(std::string_view)>& classify);
 
 // Writes `answer` and then the line end to the child's standard input, each in one write; logs

@@ -1,7 +1,8 @@
+#include "vpn/native_string.h"
+
 #include <string>
 
 #include "base/utf_conversion.h"
-#include "vpn/native_string.h"
 
 namespace vpn {
 

@@ -3,9 +3,9 @@
 
 #include <windows.h>
 
-#include <chrono>
-#include <functional>
 #include <string>
+
+#include "tests/support/message_pump_win32.h"
 
 // The shell's Windows tests are one program, which re-launches itself to play a role in another
 // process (a second instance, a process without a console): started with "--child-role=<name>",
@@ -25,11 +25,8 @@ struct ChildRun {
 // child may act on our windows); a child still running after a minute is ended.
 ChildRun RunSelfAs(const char* role, DWORD creation_flags = 0);
 
-// Dispatches this thread's window messages until `done` holds; false if it still does not
-// after `limit`.
-[[nodiscard]] bool PumpMessagesUntil(const std::function<bool()>& done,
-                                     std::chrono::milliseconds limit = std::chrono::seconds(20));
-void PumpMessagesFor(std::chrono::milliseconds duration);
+using testing_support::PumpMessagesFor;
+using testing_support::PumpMessagesUntil;
 
 }  // namespace shell_testing
 

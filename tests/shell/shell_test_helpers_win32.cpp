@@ -69,24 +69,6 @@ ChildRun RunSelfAs(const char* role, DWORD creation_flags) {
   return run;
 }
 
-bool PumpMessagesUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  for (;;) {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&message);
-      DispatchMessageW(&message);
-    }
-    if (done()) return true;
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-  }
-}
-
-void PumpMessagesFor(std::chrono::milliseconds duration) {
-  static_cast<void>(PumpMessagesUntil([] { return false; }, duration));
-}
-
 }  // namespace shell_testing
 
 // Runs the role named on the command line, or else the tests.

@@ -8,13 +8,13 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "channels/standard_method_codec.h"
 #include "shell/embedder/embedder_api.h"
+#include "tests/support/message_pump_win32.h"
 
 // The stand-in embedder driven through its C functions, as far as the end-to-end runs do not
 // show it: every kind of check of the UI side failing (those runs trust "done failures=0", which
@@ -25,22 +25,8 @@ namespace {
 using testing::Contains;
 using testing::Not;
 using testing::StartsWith;
-
-// Runs this thread's window messages until `done` holds or the time-out passes; returns `done`.
-bool PumpUntil(const std::function<bool()>& done,
-               std::chrono::milliseconds timeout = std::chrono::seconds(20)) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&message);
-      DispatchMessageW(&message);
-    }
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-  }
-  return true;
-}
+using testing_support::PumpMessagesFor;
+using testing_support::PumpMessagesUntil;
 
 // The running test's own folder, relative to the current directory, with a trailing slash.
 std::string TestFolder() {
@@ -85,7 +71,7 @@ struct TestEngine {
     return lines;
   }
   bool WaitForLine(const std::string& line) const {
-    return PumpUntil([&] { return std::ranges::count(Transcript(), line) > 0; });
+    return PumpMessagesUntil([&] { return std::ranges::count(Transcript(), line) > 0; });
   }
 
   std::string transcript_path;
@@ -213,7 +199,7 @@ TEST(StandInMessaging, AReferencedMessengerOutlivesItsEngineAndTurnsUnavailable)
   FlutterDesktopMessengerSetCallback(messenger, "test/keep", &Record, &received);
   FlutterDesktopViewControllerRef controller = engine.CreateView();
   ASSERT_NE(controller, nullptr);
-  ASSERT_TRUE(PumpUntil([&] { return received.calls == 1; }));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return received.calls == 1; }));
 
   EXPECT_EQ(FlutterDesktopMessengerAddRef(messenger), messenger);
   EXPECT_TRUE(FlutterDesktopMessengerIsAvailable(messenger));
@@ -246,7 +232,7 @@ TEST(StandInMessaging, NothingIsDeliveredAfterTheViewControllerEnds) {
   Sleep(1000);
   EXPECT_THAT(engine.Transcript(), Contains("done failures=0"));
   FlutterDesktopViewControllerDestroy(controller);
-  PumpUntil([] { return false; }, std::chrono::milliseconds(300));
+  PumpMessagesFor(std::chrono::milliseconds(300));
   EXPECT_EQ(received.calls, 0);
 }
 
